@@ -1,0 +1,38 @@
+#pragma once
+// Everything the demo draws from, created once at start-up, and the code of
+// one frame. The demo and the headless frame tool share these.
+
+#include <cstdint>
+
+#include "audio/spectrum.hpp"
+#include "driver/cell_screen.hpp"
+#include "effects/particles.hpp"
+#include "effects/ripple_field.hpp"
+#include "text/glyph_table.hpp"
+#include "text/scroller.hpp"
+
+namespace vantrel {
+
+struct Demo {
+  GlyphTable glyphTable{};
+  Scroller scroller{};
+  CellScreen cellScreen{};
+  ParticleSystem particles{};
+  RippleField ripple{};
+  const SpectrumEntry* spectrum = nullptr;
+};
+
+inline constexpr int warmUpSteps = 1000;
+
+// Builds the message, loads the font and readies the scroller.
+void prepareScroller(Demo& demo);
+// Spawns the particles from `seed` and runs the warm-up steps.
+void prepareParticles(Demo& demo, std::uint32_t seed);
+
+enum class FrameOutcome { drawn, messageEnded };
+
+// Draws one frame into the cell screen: ripple field, spectrum bars, scroller.
+// messageEnded means the scroller ran out of message and the frame is void.
+FrameOutcome drawFrame(Demo& demo);
+
+}  // namespace vantrel

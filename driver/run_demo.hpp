@@ -1,0 +1,32 @@
+#pragma once
+// The demo from start to end: start-up, then the frame loop until Esc or
+// the end of the message.
+
+#include <string_view>
+
+#include "audio/sound_system.hpp"
+#include "platform/clock.hpp"
+#include "platform/console.hpp"
+
+namespace vantrel {
+
+inline constexpr std::string_view windowTitle =
+    "Vantrel                                                                                    "
+    "Copy me!  I want to travel.";
+static_assert(windowTitle.size() == 118);
+
+inline constexpr const char* musicFileName = "BlueNoise.mp3";
+inline constexpr int demoExitStatus = 0;
+
+struct DemoPlatform {
+  Console& console;
+  Clock& clock;
+  SoundSystem& sound;
+};
+
+// Runs the start-up and the frame loop. Returns the exit status when the demo
+// ends (Esc after a presented frame, or the message used up before one); the
+// caller ends the process with it.
+int runDemo(DemoPlatform platform);
+
+}  // namespace vantrel

@@ -1,0 +1,32 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/system_console.hpp"
+#include "platform/terminal/terminal_console.hpp"
+
+namespace vantrel {
+
+SystemConsole openSystemConsole() {
+  SystemConsole system;
+  if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
+    system.problem = "standard input and output must be a terminal";
+    return system;
+  }
+  system.console = std::make_unique<TerminalConsole>();
+  system.clock = std::make_unique<LocalClock>();
+  return system;
+}
+
+int reportNoConsole(const SystemConsole& system) {
+  std::fprintf(stderr, "vantrel: %s\n", system.problem.c_str());
+  return 2;
+}
+
+void endProcess(Console& console, int status) {
+  console.restore();
+  std::_Exit(status);
+}
+
+}  // namespace vantrel

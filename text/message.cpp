@@ -1,0 +1,7 @@
+#include "text/message.hpp"
+
+namespace vantrel {
+
+std::string buildScrollText() { return std::string(scrollMessageLength, ' '); }
+
+}  // namespace vantrel
