@@ -17,6 +17,10 @@ void prepareScroller(Demo& demo) {
 
 void prepareParticles(Demo& demo, std::uint32_t seed) {
   initParticles(demo.particles, seed);
+  warmUpParticles(demo);
+}
+
+void warmUpParticles(Demo& demo) {
   for (int step = 0; step < warmUpSteps; ++step) stepParticles(demo.particles);
 }
 

@@ -28,6 +28,9 @@ inline constexpr int warmUpSteps = 1000;
 void prepareScroller(Demo& demo);
 // Spawns the particles from `seed` and runs the warm-up steps.
 void prepareParticles(Demo& demo, std::uint32_t seed);
+// The warm-up alone: the steps the particles make before the first frame.
+// The frame tool calls it after recording the freshly spawned table.
+void warmUpParticles(Demo& demo);
 
 enum class FrameOutcome { drawn, messageEnded };
 
