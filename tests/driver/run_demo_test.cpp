@@ -41,5 +41,12 @@ TEST(RunDemo, IgnoresCtrlCAndKeysWithoutACharacter) {
   EXPECT_EQ(console.frames.size(), 4U);
 }
 
+TEST(RunDemo, EndsWhenTheMessageRunsOutWithoutPresentingThatFrame) {
+  FakeConsole console;
+  EXPECT_EQ(runWith(console), 0);
+  // The scroller ends the demo in frame 5296, before presenting it.
+  EXPECT_EQ(console.frames.size(), 5295U);
+}
+
 }  // namespace
 }  // namespace vantrel
