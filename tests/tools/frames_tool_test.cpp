@@ -212,8 +212,8 @@ TEST_F(FramesTool, GlyphSheetShowsTheDemosFontWhiteOnBlack) {
   }
 }
 
-// The whole demo, 5296 frames. Enabled once the scroller ends the message.
-TEST_F(FramesTool, DISABLED_EndsWithTheFrameInWhichTheScrollerRunsOutOfMessage) {
+// The whole demo, 5296 frames.
+TEST_F(FramesTool, EndsWithTheFrameInWhichTheScrollerRunsOutOfMessage) {
   const testing::ToolRun run = runFramesTool({"--seed", std::to_string(seed), "--frames", "6000",
                                               "--every", "1000", "--dump", path("run.jsonl")});
   ASSERT_EQ(run.status, 0) << run.errors;
