@@ -1,20 +1,86 @@
 #include "audio/sound_system.hpp"
 
+#include "audio/audio_backend.hpp"
+#include "audio/music_feed.hpp"
+#include "audio/paced_output.hpp"
+#include "audio/repeating_track.hpp"
+
 namespace vantrel {
 
-// Placeholder until the decoder and the output land: a silent layer.
-struct SoundSystem::State {
-  SpectrumArray spectrum{};
+class SoundStream {
+ public:
+  explicit SoundStream(std::unique_ptr<PcmDecoder> decoder) : track(std::move(decoder)) {}
+  RepeatingTrack track;
 };
 
-SoundSystem::SoundSystem() : state_(std::make_unique<State>()) {}
+namespace {
+constexpr int spectrumUnit = 1;
+constexpr int playChannel = 0;
+}  // namespace
+
+// Declared in the order they may be torn down in reverse: the output stops
+// first, so its thread never sees a stream or the feed go away.
+struct SoundSystem::State {
+  explicit State(SoundOptions chosen) : options(std::move(chosen)) {}
+
+  SoundOptions options;
+  SpectrumArray spectrum{};
+  MusicFeed feed{spectrum};
+  SteadyOutputClock clock;
+  std::vector<std::unique_ptr<SoundStream>> streams;
+  std::unique_ptr<LibraryChatterGuard> chatterGuard;
+  std::unique_ptr<AudioOutput> output;
+  bool playing = false;
+};
+
+SoundSystem::SoundSystem() : SoundSystem(SoundOptions{}) {}
+SoundSystem::SoundSystem(SoundOptions options)
+    : state_(std::make_unique<State>(std::move(options))) {}
 SoundSystem::~SoundSystem() = default;
 
-bool SoundSystem::soundInit(int, int, unsigned) { return false; }
-int SoundSystem::soundSpectrumUnit() { return 0; }
-bool SoundSystem::soundSetUnitActive(int, int) { return false; }
-SoundStream* SoundSystem::soundOpenStream(const char*, int, int, int) { return nullptr; }
-int SoundSystem::soundPlayStream(int, SoundStream*) { return -1; }
-const SpectrumEntry* SoundSystem::soundGetSpectrum() { return state_->spectrum.data(); }
+bool SoundSystem::soundInit(int mixRate, int maxChannels, unsigned) {
+  State& state = *state_;
+  if (state.output) return true;
+  if (mixRate != pcmRate || maxChannels < 1) return false;
+  if (state.options.openDevice) {
+    state.chatterGuard = std::make_unique<LibraryChatterGuard>();
+    state.output = openSoundDevice(state.feed);
+  }
+  if (!state.output) state.output = std::make_unique<PacedOutput>(state.feed, state.clock);
+  return true;
+}
+
+int SoundSystem::soundSpectrumUnit() {
+  return spectrumUnit;
+}
+
+bool SoundSystem::soundSetUnitActive(int unit, int active) {
+  if (unit != spectrumUnit || state_->playing) return false;
+  state_->feed.setAnalysing(active != 0);
+  return true;
+}
+
+SoundStream* SoundSystem::soundOpenStream(const char* name, int, int, int) {
+  if (name == nullptr) return nullptr;
+  const std::filesystem::path file = locateMusicFile(name, state_->options.musicFolders);
+  if (file.empty()) return nullptr;
+  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  if (!decoder->open(file)) return nullptr;
+  return state_->streams.emplace_back(std::make_unique<SoundStream>(std::move(decoder))).get();
+}
+
+int SoundSystem::soundPlayStream(int channel, SoundStream* stream) {
+  State& state = *state_;
+  if (stream == nullptr || !state.output || state.playing) return -1;
+  if (channel != -1 && channel != playChannel) return -1;
+  state.feed.attach(&stream->track);
+  state.output->start();
+  state.playing = true;
+  return playChannel;
+}
+
+const SpectrumEntry* SoundSystem::soundGetSpectrum() {
+  return state_->spectrum.data();
+}
 
 }  // namespace vantrel

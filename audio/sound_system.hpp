@@ -3,30 +3,49 @@
 // spectrum of what is played. Every failure is harmless: a layer that could
 // not open its output or its file still answers every call, and its spectrum
 // stays zero.
+//
+// The output is the sound card when one opens; otherwise a thread of the
+// layer's own delivers the music silently at the real rate, so the spectrum
+// moves just the same. The music repeats without a gap when it ends.
 
+#include <filesystem>
 #include <memory>
+#include <vector>
 
+#include "audio/music_file.hpp"
 #include "audio/spectrum.hpp"
 
 namespace vantrel {
 
 class SoundStream;
 
+struct SoundOptions {
+  // False: never touch a sound device; the music plays silently on the
+  // layer's own thread. Tests use this.
+  bool openDevice = true;
+  // Where a bare music file name is looked for, in order.
+  std::vector<std::filesystem::path> musicFolders = defaultMusicFolders();
+};
+
 class SoundSystem {
  public:
   SoundSystem();
+  explicit SoundSystem(SoundOptions options);
   ~SoundSystem();
   SoundSystem(const SoundSystem&) = delete;
   SoundSystem& operator=(const SoundSystem&) = delete;
 
-  // Opens the audio output at `mixRate` Hz.
+  // Opens the audio output at `mixRate` Hz (44100 is the one rate played);
+  // false when the output cannot play at that rate.
   bool soundInit(int mixRate, int maxChannels, unsigned flags);
   // The unit that analyses the output's spectrum.
   int soundSpectrumUnit();
+  // Switches the spectrum analysis on or off; do it before playing.
   bool soundSetUnitActive(int unit, int active);
   // Opens the music file `name`; null when there is nothing to play.
   SoundStream* soundOpenStream(const char* name, int mode, int offset, int length);
   // Starts the stream on a free channel (-1: any); returns the channel or -1.
+  // One stream plays at a time.
   int soundPlayStream(int channel, SoundStream* stream);
   // The spectrum array; one fixed address for the layer's whole life.
   const SpectrumEntry* soundGetSpectrum();

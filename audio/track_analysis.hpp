@@ -1,0 +1,51 @@
+#pragma once
+// The spectrum of a music file as the live audio layer shows it at any
+// moment of playback, worked out offline (no sound device, no threads, no
+// waiting). It runs the very analysis the live layer runs, on the same
+// decoded frames, so the numbers are the ones the demo's bars would read.
+//
+//   TrackAnalysis track{locateMusicFile("BlueNoise.mp3", defaultMusicFolders())};
+//   SpectrumArray spectrum;
+//   track.spectrumAt(2.5, spectrum);  // as it stands 2.5 s after the start
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "audio/pcm_format.hpp"
+#include "audio/spectrum.hpp"
+#include "audio/spectrum_analyzer.hpp"
+
+namespace vantrel {
+
+class TrackAnalysis {
+ public:
+  // Decodes the whole file at `path` (about 10 MB of frames per minute).
+  // A file with no playable audio gives an analysis that reads all zero.
+  explicit TrackAnalysis(const std::filesystem::path& path);
+
+  bool hasAudio() const { return !frames_.empty(); }
+  // The decoded length of one pass through the track, in frames.
+  std::size_t frameCount() const { return frames_.size() / pcmChannels; }
+
+  // Sets `spectrum` to what the live layer holds `seconds` after the music
+  // started: the spectrum after the last whole 512-frame block delivered by
+  // then (block n is delivered n x 512 frames after the start), the track
+  // repeating from its start as it does live. All zero before the start or
+  // without audio.
+  void spectrumAt(double seconds, SpectrumArray& spectrum);
+
+  // The same, after block `block` (counted from 0).
+  void spectrumAfterBlock(std::int64_t block, SpectrumArray& spectrum);
+
+  // The interleaved frames of block `block` as the output receives them.
+  void copyBlock(std::int64_t block, PcmSample* out) const;
+
+ private:
+  std::vector<PcmSample> frames_;  // one pass, interleaved stereo
+  SpectrumAnalyzer analyzer_;
+  std::vector<PcmSample> block_;
+};
+
+}  // namespace vantrel

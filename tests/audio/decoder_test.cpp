@@ -1,0 +1,194 @@
+// The platform decoder and the layer on real and damaged MP3 files.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <thread>
+
+#include "audio/audio_backend.hpp"
+#include "audio/music_feed.hpp"
+#include "audio/sound_system.hpp"
+#include "audio/track_analysis.hpp"
+#include "audio_fixtures.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::ScratchFolder;
+
+bool allZero(const SpectrumEntry* spectrum) {
+  return std::all_of(spectrum, spectrum + spectrumSize,
+                     [](const SpectrumEntry& entry) { return entry.load() == 0.0F; });
+}
+
+int loudestEntry(const SpectrumArray& spectrum) {
+  const auto loudest = std::max_element(
+      spectrum.begin(), spectrum.end(),
+      [](const SpectrumEntry& a, const SpectrumEntry& b) { return a.load() < b.load(); });
+  return static_cast<int>(loudest - spectrum.begin());
+}
+
+TEST(Decoder, PlaysAStereoFileAtItsExactLength) {
+  ScratchFolder folder;
+  testing::writeSineMp3(folder / "tone.mp3", 44100, 2, testing::binFrequency(40), 2.0);
+  TrackAnalysis track(folder / "tone.mp3");
+  EXPECT_EQ(track.frameCount(), 88200U);
+  SpectrumArray spectrum{};
+  track.spectrumAt(1.0, spectrum);
+  EXPECT_EQ(loudestEntry(spectrum), 40);
+  EXPECT_NEAR(spectrum[40].load(), 0.5, 0.05);
+}
+
+TEST(Decoder, TurnsA22050HzMonoFileInto44100HzStereo) {
+  ScratchFolder folder;
+  testing::writeSineMp3(folder / "mono.mp3", 22050, 1, testing::binFrequency(32), 1.0);
+  TrackAnalysis track(folder / "mono.mp3");
+  EXPECT_EQ(track.frameCount(), 44100U);
+  std::vector<PcmSample> block(blockFrames * pcmChannels);
+  track.copyBlock(40, block.data());
+  for (std::size_t frame = 0; frame < blockFrames; ++frame) {
+    ASSERT_EQ(block[2 * frame], block[2 * frame + 1]);
+  }
+  SpectrumArray spectrum{};
+  track.spectrumAt(0.5, spectrum);
+  EXPECT_EQ(loudestEntry(spectrum), 32);
+  EXPECT_NEAR(spectrum[32].load(), 0.5, 0.05);
+}
+
+// Bad music files, each in place of BlueNoise.mp3.
+enum class Damage { missing, empty, randomBytes, renamedWav, truncated, corruptMiddle, folder };
+
+struct BadFile {
+  Damage damage;
+  const char* name;
+  bool hasAudio;  // part of it still plays
+};
+
+const BadFile badFiles[] = {
+    {Damage::missing, "missing", false},
+    {Damage::empty, "empty", false},
+    {Damage::randomBytes, "random bytes", false},
+    {Damage::renamedWav, "renamed WAV", false},
+    {Damage::truncated, "truncated", true},
+    {Damage::corruptMiddle, "corrupt middle", true},
+    {Damage::folder, "folder", false},
+};
+
+std::filesystem::path makeBadFile(const ScratchFolder& folder, Damage damage) {
+  const std::filesystem::path music = folder / "BlueNoise.mp3";
+  const std::filesystem::path good = folder / "good.mp3";
+  testing::writeSineMp3(good, 44100, 2, 1000.0, 3.0);
+  std::vector<char> bytes = testing::readBytes(good);
+  std::mt19937 random(7);
+  switch (damage) {
+    case Damage::missing:
+      break;
+    case Damage::empty:
+      testing::writeBytes(music, {});
+      break;
+    case Damage::randomBytes:
+      for (char& byte : bytes) byte = static_cast<char>(random());
+      testing::writeBytes(music, bytes);
+      break;
+    case Damage::renamedWav:
+      testing::writeWav(music, 44100, 2, testing::sineSamples(44100, 2, 1000.0, 1.0, 0.5));
+      break;
+    case Damage::truncated:
+      bytes.resize(bytes.size() / 2);
+      testing::writeBytes(music, bytes);
+      break;
+    case Damage::corruptMiddle:
+      for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 2000; ++i) {
+        bytes[i] = static_cast<char>(random());
+      }
+      testing::writeBytes(music, bytes);
+      break;
+    case Damage::folder:
+      std::filesystem::create_directory(music);
+      break;
+  }
+  std::filesystem::remove(good);
+  return music;
+}
+
+// Through the whole layer, playing silently on its own thread: nothing
+// crashes, nothing hangs, and a file without audio leaves the spectrum zero.
+TEST(BadMusicFile, LeavesARunningLayerThatAnswersEveryCall) {
+  for (const BadFile& bad : badFiles) {
+    SCOPED_TRACE(bad.name);
+    ScratchFolder folder;
+    makeBadFile(folder, bad.damage);
+    SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}});
+    EXPECT_TRUE(sound.soundInit(44100, 64, 0));
+    EXPECT_TRUE(sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1));
+    SoundStream* stream = sound.soundOpenStream("BlueNoise.mp3", 64, 0, 0);
+    EXPECT_EQ(stream != nullptr, bad.hasAudio);
+    EXPECT_EQ(sound.soundPlayStream(-1, stream) == 0, bad.hasAudio);
+    const SpectrumEntry* spectrum = sound.soundGetSpectrum();
+    ASSERT_NE(spectrum, nullptr);
+    if (!bad.hasAudio) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      EXPECT_TRUE(allZero(spectrum));
+    }
+  }
+}
+
+// The fill routine on the real decoder, past the damage and round the
+// repeat several times: every block is complete and every value finite.
+TEST(BadMusicFile, PlaysWhatItCanAndRepeatsIt) {
+  for (const BadFile& bad : badFiles) {
+    if (!bad.hasAudio) continue;
+    SCOPED_TRACE(bad.name);
+    ScratchFolder folder;
+    const std::filesystem::path music = makeBadFile(folder, bad.damage);
+    std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+    ASSERT_TRUE(decoder->open(music));
+    RepeatingTrack track(std::move(decoder));
+    SpectrumArray spectrum{};
+    MusicFeed feed(spectrum);
+    feed.attach(&track);
+    feed.setAnalysing(true);
+    std::vector<PcmSample> block(blockFrames * pcmChannels);
+    int liveBlocks = 0;
+    for (int n = 0; n < 1000; ++n) {  // about 11.6 s: round a 3 s file several times
+      feed.fill(block.data(), blockFrames);
+      bool live = false;
+      for (const SpectrumEntry& entry : spectrum) {
+        ASSERT_TRUE(std::isfinite(entry.load()));
+        ASSERT_LE(entry.load(), 2.0F);
+        live = live || entry.load() > 0.1F;
+      }
+      liveBlocks += live ? 1 : 0;
+    }
+    EXPECT_FALSE(track.silent());
+    EXPECT_GT(liveBlocks, 800);
+  }
+}
+
+TEST(MusicFile, IsLookedForInEachFolderInTurn) {
+  ScratchFolder first;
+  ScratchFolder second;
+  ScratchFolder third;
+  std::filesystem::create_directory(first / "BlueNoise.mp3");  // a folder is not the file
+  testing::writeBytes(second / "BlueNoise.mp3", {'x'});
+  testing::writeBytes(third / "BlueNoise.mp3", {'y'});
+  const std::vector<std::filesystem::path> folders{first.path(), second.path(), third.path()};
+  EXPECT_EQ(locateMusicFile("BlueNoise.mp3", folders), second / "BlueNoise.mp3");
+  EXPECT_EQ(locateMusicFile("Other.mp3", folders), std::filesystem::path{});
+  EXPECT_EQ(locateMusicFile("", folders), std::filesystem::path{});
+  EXPECT_EQ(locateMusicFile("music/BlueNoise.mp3", folders),
+            std::filesystem::path{"music/BlueNoise.mp3"});
+}
+
+TEST(MusicFile, DefaultFoldersAreHereBesideTheProgramAndTheDataFolder) {
+  const std::vector<std::filesystem::path> folders = defaultMusicFolders();
+  ASSERT_EQ(folders.size(), 3U);
+  EXPECT_EQ(folders[0], std::filesystem::path{"."});
+  EXPECT_EQ(folders[1], programFolder());
+  EXPECT_TRUE(folders[2].is_absolute());
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,89 @@
+#include "audio/repeating_track.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+// A track of `length` frames whose left sample is the frame number and
+// right sample its negative, handed out at most `chunk` frames per read.
+struct ScriptedDecoder final : PcmDecoder {
+  int length = 0;
+  std::size_t chunk = 1000;
+  bool canRewind = true;
+  int position = 0;
+  int rewinds = 0;
+
+  bool open(const std::filesystem::path&) override { return true; }
+  std::size_t read(PcmSample* out, std::size_t frames) override {
+    std::size_t count = 0;
+    while (count < frames && count < chunk && position < length) {
+      out[2 * count] = static_cast<PcmSample>(position);
+      out[2 * count + 1] = static_cast<PcmSample>(-position);
+      ++count;
+      ++position;
+    }
+    return count;
+  }
+  bool rewind() override {
+    ++rewinds;
+    position = 0;
+    return canRewind;
+  }
+};
+
+std::vector<PcmSample> play(RepeatingTrack& track, std::size_t frames) {
+  std::vector<PcmSample> out(frames * pcmChannels, 99);
+  track.fill(out.data(), frames);
+  return out;
+}
+
+TEST(RepeatingTrack, StartsAgainWithoutAGapWhenTheTrackEnds) {
+  auto decoder = std::make_unique<ScriptedDecoder>();
+  decoder->length = 700;
+  decoder->chunk = 333;
+  RepeatingTrack track(std::move(decoder));
+  std::vector<PcmSample> heard;
+  for (int block = 0; block < 5; ++block) {
+    const std::vector<PcmSample> out = play(track, 512);
+    heard.insert(heard.end(), out.begin(), out.end());
+  }
+  for (std::size_t frame = 0; frame < heard.size() / 2; ++frame) {
+    ASSERT_EQ(heard[2 * frame], static_cast<PcmSample>(frame % 700)) << "frame " << frame;
+    ASSERT_EQ(heard[2 * frame + 1], static_cast<PcmSample>(-static_cast<int>(frame % 700)));
+  }
+  EXPECT_FALSE(track.silent());
+}
+
+TEST(RepeatingTrack, ATrackWithNoFramesGivesSilenceAndDoesNotSpin) {
+  auto decoder = std::make_unique<ScriptedDecoder>();
+  auto* script = decoder.get();
+  RepeatingTrack track(std::move(decoder));
+  EXPECT_EQ(play(track, 512), std::vector<PcmSample>(1024, 0));
+  EXPECT_EQ(play(track, 512), std::vector<PcmSample>(1024, 0));
+  EXPECT_TRUE(track.silent());
+  EXPECT_EQ(script->rewinds, 0);
+}
+
+TEST(RepeatingTrack, ATrackThatCannotStartAgainEndsInSilence) {
+  auto decoder = std::make_unique<ScriptedDecoder>();
+  decoder->length = 100;
+  decoder->canRewind = false;
+  RepeatingTrack track(std::move(decoder));
+  const std::vector<PcmSample> out = play(track, 512);
+  EXPECT_EQ(out[2 * 99], 99);
+  EXPECT_EQ(out[2 * 100], 0);
+  EXPECT_EQ(out[2 * 511 + 1], 0);
+  EXPECT_TRUE(track.silent());
+}
+
+TEST(RepeatingTrack, NoDecoderIsSilence) {
+  RepeatingTrack track(nullptr);
+  EXPECT_EQ(play(track, 4), std::vector<PcmSample>(8, 0));
+  EXPECT_TRUE(track.silent());
+}
+
+}  // namespace
+}  // namespace vantrel

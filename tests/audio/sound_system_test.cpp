@@ -1,0 +1,106 @@
+#include "audio/sound_system.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "audio/audio_backend.hpp"
+#include "audio_fixtures.hpp"
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScratchFolder;
+
+SoundOptions silentIn(const ScratchFolder& folder) {
+  return {.openDevice = false, .musicFolders = {folder.path()}};
+}
+
+// The frame loop's side of the sharing: the spectrum read in place on
+// another thread while the audio thread refreshes it (clean under
+// ThreadSanitizer), at one address from before the output opens.
+TEST(SoundSystem, SpectrumIsReadOnAnotherThreadWhileTheMusicPlays) {
+  ScratchFolder folder;
+  testing::writeSineMp3(folder / "BlueNoise.mp3", 44100, 2, testing::binFrequency(60), 2.0);
+  SoundSystem sound(silentIn(folder));
+  const SpectrumEntry* early = sound.soundGetSpectrum();
+  ASSERT_TRUE(sound.soundInit(44100, 64, 0));
+  ASSERT_TRUE(sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1));
+  SoundStream* stream = sound.soundOpenStream("BlueNoise.mp3", 64, 0, 0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(sound.soundPlayStream(-1, stream), 0);
+  const SpectrumEntry* spectrum = sound.soundGetSpectrum();
+  EXPECT_EQ(spectrum, early);
+
+  float heard = 0.0F;
+  std::thread reader([&] {
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;  // a guard, not a goal
+    while (heard < 0.4F && std::chrono::steady_clock::now() < giveUp) {
+      float loudest = 0.0F;
+      for (int k = 1; k <= 240; ++k) loudest = std::max(loudest, readEntry(spectrum, k));
+      if (loudest == readEntry(spectrum, 60)) heard = loudest;
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  reader.join();
+  EXPECT_GE(heard, 0.4F);
+}
+
+TEST(SoundSystem, RefusesWhatItCannotDoAndStaysSilent) {
+  ScratchFolder folder;
+  testing::writeSineMp3(folder / "BlueNoise.mp3", 44100, 2, 440.0, 0.5);
+  SoundSystem sound(silentIn(folder));
+  SoundStream* stream = sound.soundOpenStream("BlueNoise.mp3", 64, 0, 0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(sound.soundPlayStream(-1, stream), -1) << "no output open yet";
+  EXPECT_FALSE(sound.soundInit(22050, 64, 0));
+  EXPECT_FALSE(sound.soundSetUnitActive(sound.soundSpectrumUnit() + 1, 1));
+  ASSERT_TRUE(sound.soundInit(44100, 64, 0));
+  EXPECT_EQ(sound.soundPlayStream(-1, nullptr), -1);
+  EXPECT_EQ(sound.soundPlayStream(-1, stream), 0);
+  EXPECT_EQ(sound.soundPlayStream(-1, stream), -1) << "one stream at a time";
+  EXPECT_EQ(sound.soundOpenStream(nullptr, 64, 0, 0), nullptr);
+}
+
+// Point standard error at a file, run `body`, and return what reached it.
+template <typename Body>
+std::string stderrDuring(const ScratchFolder& folder, Body body) {
+  const std::filesystem::path log = folder / "stderr.txt";
+  const int file = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int original = dup(STDERR_FILENO);
+  dup2(file, STDERR_FILENO);
+  close(file);
+  body();
+  dup2(original, STDERR_FILENO);
+  close(original);
+  const std::vector<char> bytes = testing::readBytes(log);
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(LibraryChatterGuard, KeepsStandardErrorQuietWhileItLives) {
+  ScratchFolder folder;
+  const std::string written = stderrDuring(folder, [] {
+    {
+      LibraryChatterGuard guard(true);
+      ASSERT_EQ(write(STDERR_FILENO, "chatter\n", 8), 8);
+    }
+    ASSERT_EQ(write(STDERR_FILENO, "ours\n", 5), 5);
+  });
+  EXPECT_EQ(written, "ours\n");
+}
+
+TEST(LibraryChatterGuard, LeavesAnErrorStreamThatIsNotTheScreenAlone) {
+  ScratchFolder folder;
+  const std::string written = stderrDuring(folder, [] {
+    LibraryChatterGuard guard;
+    ASSERT_EQ(write(STDERR_FILENO, "log\n", 4), 4);
+  });
+  EXPECT_EQ(written, "log\n");
+}
+
+}  // namespace
+}  // namespace vantrel
