@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
 #include <cstddef>
 #include <string>
@@ -112,6 +113,93 @@ TEST(GlyphTable, PrintableGlyphsKeepTheirRowsAndSpacing) {
     EXPECT_EQ(rightColumnLit, rightColumn.find(c) != std::string::npos)
         << "column 7 of '" << c << "'";
   }
+}
+
+TEST(GlyphTable, OnlyTheSpacesAreBlankAndOnlyTheFullBlockIsFull) {
+  const GlyphTable table = loadedTable();
+  for (int code = 0; code < glyphCount; ++code) {
+    const auto& rows = table[static_cast<std::size_t>(code)];
+    const bool blank = rows == allRows(0);
+    const bool full = rows == allRows(255);
+    EXPECT_EQ(blank, code == 0 || code == 32 || code == 255) << "code " << code;
+    EXPECT_EQ(full, code == 219) << "code " << code;
+  }
+}
+
+// Which sides of the cell a box-drawing character's lines leave by, and as
+// single (1) or double (2) lines.
+struct BoxArms {
+  int code;
+  int up, down, left, right;
+};
+
+constexpr BoxArms boxDrawing[] = {
+    {179, 1, 1, 0, 0}, {180, 1, 1, 1, 0}, {181, 1, 1, 2, 0}, {182, 2, 2, 1, 0}, {183, 0, 2, 1, 0},
+    {184, 0, 1, 2, 0}, {185, 2, 2, 2, 0}, {186, 2, 2, 0, 0}, {187, 0, 2, 2, 0}, {188, 2, 0, 2, 0},
+    {189, 2, 0, 1, 0}, {190, 1, 0, 2, 0}, {191, 0, 1, 1, 0}, {192, 1, 0, 0, 1}, {193, 1, 0, 1, 1},
+    {194, 0, 1, 1, 1}, {195, 1, 1, 0, 1}, {196, 0, 0, 1, 1}, {197, 1, 1, 1, 1}, {198, 1, 1, 0, 2},
+    {199, 2, 2, 0, 1}, {200, 2, 0, 0, 2}, {201, 0, 2, 0, 2}, {202, 2, 0, 2, 2}, {203, 0, 2, 2, 2},
+    {204, 2, 2, 0, 2}, {205, 0, 0, 2, 2}, {206, 2, 2, 2, 2}, {207, 1, 0, 2, 2}, {208, 2, 0, 1, 1},
+    {209, 0, 1, 2, 2}, {210, 0, 2, 1, 1}, {211, 2, 0, 0, 1}, {212, 1, 0, 0, 2}, {213, 0, 1, 0, 2},
+    {214, 0, 2, 0, 1}, {215, 2, 2, 1, 1}, {216, 1, 1, 2, 2}, {217, 1, 0, 1, 0}, {218, 0, 1, 0, 1},
+};
+
+// Pixels lit along one edge of a cell, as a bit mask over its positions.
+int topEdge(const GlyphTable& table, int code) {
+  return table[static_cast<std::size_t>(code)][0];
+}
+int bottomEdge(const GlyphTable& table, int code) {
+  return table[static_cast<std::size_t>(code)][glyphRows - 1];
+}
+int sideEdge(const GlyphTable& table, int code, int columnBit) {
+  int mask = 0;
+  for (int row = 0; row < glyphRows; ++row) {
+    if ((table[static_cast<std::size_t>(code)][static_cast<std::size_t>(row)] & columnBit) != 0) {
+      mask |= 1 << row;
+    }
+  }
+  return mask;
+}
+
+// Every line leaves the cell at the same place in every box-drawing glyph, so
+// neighbouring glyphs join: vertical lines in columns 3-4 (single) or 1-2 and
+// 5-6 (double), horizontal lines in row 5 (single) or rows 4 and 6 (double).
+TEST(GlyphTable, BoxDrawingLinesMeetTheirNeighboursAtTheCellEdges) {
+  const GlyphTable table = loadedTable();
+  const int verticalAt[] = {0, 0x18, 0x66};
+  const int horizontalAt[] = {0, 1 << 5, (1 << 4) | (1 << 6)};
+  for (const BoxArms& glyph : boxDrawing) {
+    EXPECT_EQ(topEdge(table, glyph.code), verticalAt[glyph.up]) << "code " << glyph.code;
+    EXPECT_EQ(bottomEdge(table, glyph.code), verticalAt[glyph.down]) << "code " << glyph.code;
+    EXPECT_EQ(sideEdge(table, glyph.code, 0x80), horizontalAt[glyph.left]) << "code " << glyph.code;
+    EXPECT_EQ(sideEdge(table, glyph.code, 0x01), horizontalAt[glyph.right])
+        << "code " << glyph.code;
+  }
+}
+
+TEST(GlyphTable, HalfBlocksFillTheirHalfAndShadesGrowDarker) {
+  const GlyphTable table = loadedTable();
+  const auto rowsFrom = [](int firstRow, int value) {
+    std::array<std::int32_t, glyphRows> rows{};
+    for (int row = firstRow; row < firstRow + glyphRows / 2; ++row) {
+      rows[static_cast<std::size_t>(row)] = value;
+    }
+    return rows;
+  };
+  EXPECT_EQ(table[220], rowsFrom(6, 0xFF));  // lower half
+  EXPECT_EQ(table[223], rowsFrom(0, 0xFF));  // upper half
+  EXPECT_EQ(table[221], allRows(0xF0));      // left half
+  EXPECT_EQ(table[222], allRows(0x0F));      // right half
+  const auto litPixels = [&table](int code) {
+    int count = 0;
+    for (const std::int32_t row : table[static_cast<std::size_t>(code)]) {
+      count += std::popcount(static_cast<unsigned>(row));
+    }
+    return count;
+  };
+  EXPECT_EQ(litPixels(176), 32);
+  EXPECT_EQ(litPixels(177), 48);
+  EXPECT_EQ(litPixels(178), 64);
 }
 
 }  // namespace
