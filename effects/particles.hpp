@@ -45,9 +45,21 @@ struct ParticleSystem {
 // The generator's seed for a start at `timeOfDay` seconds past midnight.
 std::uint32_t particleSeed(double timeOfDay);
 
-// Sets the parameters and spawns the particles, seeding the generator with `seed`.
+// The slots in use: particleCount, kept within the table.
+int particlesInUse(const ParticleSystem& system);
+
+// The generator's two draws: a real in [0, 1), and a whole number from lo to
+// hi inclusive, each equally likely.
+double drawUnitReal(std::mt19937& generator);
+int drawWholeNumber(std::mt19937& generator, int lo, int hi);
+
+// Clears the table, sets the parameters and spawns the particles, seeding the
+// generator with `seed`.
 void initParticles(ParticleSystem& system, std::uint32_t seed);
+// Gives every particle in use a random place and mass, at rest; one start in
+// four puts a heavy body near the origin in slot 1.
 void spawnParticles(ParticleSystem& system);
+// Moves every free particle one time step, in place and in slot order.
 void stepParticles(ParticleSystem& system);
 
 }  // namespace vantrel
