@@ -1,11 +1,234 @@
 #include "effects/ripple_field.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "effects/ripple_field_lanes.hpp"
+
+#if VANTREL_RIPPLE_LANES
+#include <sleef.h>
+#endif
+
 namespace vantrel {
 
-void drawRippleField(RippleField& ripple, ParticleSystem& particles, CellScreen&) {
+namespace {
+
+// The wave number of "sin(-0.11 x d)", as the single-precision value it is.
+constexpr float waveNumber = -0.11F;
+constexpr double waveAmplitude = 100.0;
+constexpr std::uint16_t rippleAttribute = 8;  // dark grey on black
+
+// The second sample point lies a quarter cell right of the first on a
+// left/right frame (+1) and a quarter cell below it on a top/bottom frame.
+float secondSampleStepX(std::int32_t ripplePhase) {
+  return ripplePhase > 0 ? 0.5F : 0.0F;
+}
+float secondSampleStepY(std::int32_t ripplePhase) {
+  return ripplePhase > 0 ? 0.0F : 0.5F;
+}
+
+// The band bit at a point, or -1 where the field value is not finite.
+int sampleBit(const ParticleSystem& particles, float x, float y) {
+  const float scaled = rippleScaledSum(particles, x, y);
+  return std::isfinite(scaled) ? rippleBandBit(scaled) : -1;
+}
+
+void paintCell(Cell& cell, int firstBit, int secondBit, std::int32_t ripplePhase) {
+  // A non-finite field value leaves the character as it was.
+  if (firstBit >= 0 && secondBit >= 0) {
+    cell.character = rippleCharacter(2 * firstBit + secondBit, ripplePhase);
+  }
+  cell.attribute = rippleAttribute;
+}
+
+#if VANTREL_RIPPLE_LANES
+
+bool processorHas(RipplePath path) {
+  switch (path) {
+    case RipplePath::scalar:
+    case RipplePath::sse2:
+      return true;
+    case RipplePath::avx2:
+      return __builtin_cpu_supports("avx2") != 0;
+    case RipplePath::avx512:
+      return __builtin_cpu_supports("avx512f") != 0;
+  }
+  return false;
+}
+
+// The vector kernels cover the full 80 x 50 screen with the origin at cell 40.
+bool kernelsCover(const ParticleSystem& particles) {
+  return particles.fieldWidth == ripple_lanes::columns &&
+         particles.fieldHeight == ripple_lanes::rows;
+}
+
+void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                    CellScreen& cellScreen) {
+  std::array<float, ParticleTable::slotCount> xs{};
+  std::array<float, ParticleTable::slotCount> ys{};
+  const int count = particlesInUse(particles);
+  for (int slot = 1; slot <= count; ++slot) {
+    xs[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].x;
+    ys[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].y;
+  }
+  const ripple_lanes::Sources sources{xs.data(), ys.data(), count,
+                                      static_cast<double>(particles.fieldDivisor)};
+  std::array<std::uint8_t, cellCount> codes;  // every entry is written below
+  switch (path) {
+    case RipplePath::avx512:
+      ripple_lanes::fillCodesAvx512(sources, ripplePhase, codes.data());
+      break;
+    case RipplePath::avx2:
+      ripple_lanes::fillCodesAvx2(sources, ripplePhase, codes.data());
+      break;
+    default:
+      ripple_lanes::fillCodesSse2(sources, ripplePhase, codes.data());
+      break;
+  }
+  for (int index = 1; index <= cellCount; ++index) {
+    Cell& cell = cellScreen[index];
+    const std::uint8_t code = codes[static_cast<std::size_t>(index - 1)];
+    if (code != ripple_lanes::keepCharacter) cell.character = rippleCharacter(code, ripplePhase);
+    cell.attribute = rippleAttribute;
+  }
+}
+
+#endif
+
+}  // namespace
+
+bool ripplePathSupported(RipplePath path) {
+#if VANTREL_RIPPLE_LANES
+  return processorHas(path);
+#else
+  return path == RipplePath::scalar;
+#endif
+}
+
+RipplePath fastestRipplePath() {
+  for (const RipplePath path : {RipplePath::avx512, RipplePath::avx2, RipplePath::sse2}) {
+    if (ripplePathSupported(path)) return path;
+  }
+  return RipplePath::scalar;
+}
+
+const char* ripplePathName(RipplePath path) {
+  switch (path) {
+    case RipplePath::scalar:
+      return "scalar";
+    case RipplePath::sse2:
+      return "sse2";
+    case RipplePath::avx2:
+      return "avx2";
+    case RipplePath::avx512:
+      return "avx512";
+  }
+  return "unknown";
+}
+
+double rippleSine(double radians) {
+#if VANTREL_RIPPLE_LANES
+  return Sleef_cinz_sind1_u10purec(radians);
+#else
+  return std::sin(radians);
+#endif
+}
+
+void rippleSines(RipplePath path, std::span<const double> radians, std::span<double> sines) {
+  const std::size_t count = std::min(radians.size(), sines.size());
+#if VANTREL_RIPPLE_LANES
+  if (path != RipplePath::scalar && ripplePathSupported(path)) {
+    const int n = static_cast<int>(count);
+    if (path == RipplePath::avx512) {
+      ripple_lanes::sinesAvx512(radians.data(), sines.data(), n);
+    } else if (path == RipplePath::avx2) {
+      ripple_lanes::sinesAvx2(radians.data(), sines.data(), n);
+    } else {
+      ripple_lanes::sinesSse2(radians.data(), sines.data(), n);
+    }
+    return;
+  }
+#else
+  (void)path;
+#endif
+  for (std::size_t i = 0; i < count; ++i) sines[i] = rippleSine(radians[i]);
+}
+
+float rippleScaledSum(const ParticleSystem& particles, float x, float y) {
+  // Differences and sums are single precision as stored; the distance and
+  // the sine are double precision.
+  float sum = 0;
+  const int count = particlesInUse(particles);
+  for (int k = 1; k <= count; ++k) {
+    const Particle& particle = particles.particleTable[k];
+    const float dx = x - particle.x;
+    const float dy = y - particle.y;
+    const double distance = std::sqrt(static_cast<double>(dx) * static_cast<double>(dx) +
+                                      static_cast<double>(dy) * static_cast<double>(dy));
+    const double wave = waveAmplitude * rippleSine(static_cast<double>(waveNumber) * distance);
+    sum = static_cast<float>(static_cast<double>(sum) + wave);
+  }
+  return static_cast<float>(static_cast<double>(sum) / static_cast<double>(particles.fieldDivisor));
+}
+
+int rippleBandBit(float scaledSum) {
+  const double band = std::floor((static_cast<double>(scaledSum) + 0.5) / 8.0);
+  return std::fmod(band, 2.0) == 0.0 ? 0 : 1;
+}
+
+std::uint16_t rippleCharacter(int v, std::int32_t ripplePhase) {
+  const bool leftRight = ripplePhase > 0;
+  switch (v) {
+    case 3:
+      return 219;  // full block
+    case 2:
+      return leftRight ? 221 : 223;  // left half block, upper half block
+    case 1:
+      return leftRight ? 222 : 220;  // right half block, lower half block
+    default:
+      return 0;  // blank
+  }
+}
+
+void paintRippleFieldScalar(const ParticleSystem& particles, std::int32_t ripplePhase,
+                            CellScreen& cellScreen) {
+  // Never past the screen's edges, whatever the field's size says.
+  const int width = std::min(static_cast<int>(particles.fieldWidth), screenColumns);
+  const int height = std::min(static_cast<int>(particles.fieldHeight), screenRows);
+  // The world's origin is at column and row fieldWidth / 2, on both axes.
+  const int origin = particles.fieldWidth / 2;
+  const float stepX = secondSampleStepX(ripplePhase);
+  const float stepY = secondSampleStepY(ripplePhase);
+  for (int column = 1; column <= width; ++column) {
+    for (int row = 1; row <= height; ++row) {
+      const auto x = static_cast<float>(2 * (column - origin));
+      const auto y = static_cast<float>(2 * (row - origin));
+      const int first = sampleBit(particles, x, y);
+      const int second = sampleBit(particles, x + stepX, y + stepY);
+      paintCell(cellScreen[cellIndex(row - 1, column)], first, second, ripplePhase);
+    }
+  }
+}
+
+void paintRippleField(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                      CellScreen& cellScreen) {
+#if VANTREL_RIPPLE_LANES
+  if (path != RipplePath::scalar && kernelsCover(particles) && ripplePathSupported(path)) {
+    paintWithLanes(particles, ripplePhase, path, cellScreen);
+    return;
+  }
+#else
+  (void)path;
+#endif
+  paintRippleFieldScalar(particles, ripplePhase, cellScreen);
+}
+
+void drawRippleField(RippleField& ripple, ParticleSystem& particles, CellScreen& cellScreen) {
   if (ripple.ripplePhase == 0) ripple.ripplePhase = 1;
   ripple.ripplePhase = -ripple.ripplePhase;
   stepParticles(particles);
+  paintRippleField(particles, ripple.ripplePhase, ripple.path, cellScreen);
 }
 
 }  // namespace vantrel

@@ -3,17 +3,56 @@
 // the particles, repainting all 4000 cells each frame.
 
 #include <cstdint>
+#include <span>
 
 #include "driver/cell_screen.hpp"
 #include "effects/particles.hpp"
 
 namespace vantrel {
 
+// How the field is computed. Every way paints exactly the same cells; the
+// vector ways work on several sample points at once.
+enum class RipplePath { scalar, sse2, avx2, avx512 };
+
+// The fastest way this build and this processor support.
+RipplePath fastestRipplePath();
+bool ripplePathSupported(RipplePath path);
+const char* ripplePathName(RipplePath path);
+
 struct RippleField {
   std::int32_t ripplePhase = 0;  // -1: top/bottom split, +1: left/right split
+  RipplePath path = fastestRipplePath();
 };
 
 // Advances the particles one step and paints every cell.
 void drawRippleField(RippleField& ripple, ParticleSystem& particles, CellScreen& cellScreen);
+
+// Paints every cell from the particles' current places for `ripplePhase`
+// (+1 or -1), the way `path` says; a path this machine lacks falls back to
+// the scalar one.
+void paintRippleField(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                      CellScreen& cellScreen);
+
+// The reference: one sample point at a time, exactly as the field is defined.
+void paintRippleFieldScalar(const ParticleSystem& particles, std::int32_t ripplePhase,
+                            CellScreen& cellScreen);
+
+// The summed waves at world point (x, y), divided by fieldDivisor.
+float rippleScaledSum(const ParticleSystem& particles, float x, float y);
+
+// A sample's bit from its scaled sum s: bands 8 wide, offset by 0.5, lit when
+// floor((s + 0.5) / 8) is odd. Only for finite s.
+int rippleBandBit(float scaledSum);
+
+// The character for v = 2 x (bit at the first sample) + (bit at the second).
+std::uint16_t rippleCharacter(int v, std::int32_t ripplePhase);
+
+// The sine every path uses, bit for bit: with the vector maths library, its
+// 1-ulp sine whose scalar and vector forms agree exactly; otherwise std::sin.
+double rippleSine(double radians);
+
+// The sines of `radians` as the vector kernel of `path` computes them, for
+// checking that they agree with rippleSine.
+void rippleSines(RipplePath path, std::span<const double> radians, std::span<double> sines);
 
 }  // namespace vantrel

@@ -1,0 +1,60 @@
+// The ripple field's kernel for AVX2: four sample points at a time. This file
+// is compiled for AVX2 and runs only where the processor has it.
+
+#include <immintrin.h>
+#include <sleef.h>
+
+#include "effects/ripple_field_lanes_body.hpp"
+
+namespace vantrel::ripple_lanes {
+
+namespace {
+
+struct Avx2Lanes {
+  static constexpr int width = 4;
+
+  static void sampleBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+    const __m128 pointX = _mm_loadu_ps(xs);
+    const __m128 pointY = _mm_set1_ps(y);
+    const __m256d waveNumber = _mm256_set1_pd(static_cast<double>(-0.11F));
+    const __m256d amplitude = _mm256_set1_pd(100.0);
+    __m128 sum = _mm_setzero_ps();
+    for (int k = 0; k < sources.count; ++k) {
+      const __m256d dx = _mm256_cvtps_pd(_mm_sub_ps(pointX, _mm_set1_ps(sources.x[k])));
+      const __m256d dy = _mm256_cvtps_pd(_mm_sub_ps(pointY, _mm_set1_ps(sources.y[k])));
+      const __m256d distance =
+          _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
+      // The consistent (no fused multiply-add) variant: bit for bit the same
+      // sine as the scalar reference on every processor.
+      const __m256d sine = Sleef_cinz_sind4_u10avx(_mm256_mul_pd(waveNumber, distance));
+      sum = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_cvtps_pd(sum), _mm256_mul_pd(amplitude, sine)));
+    }
+    const __m128 scaled =
+        _mm256_cvtpd_ps(_mm256_div_pd(_mm256_cvtps_pd(sum), _mm256_set1_pd(sources.divisor)));
+    const __m256d band = _mm256_floor_pd(_mm256_div_pd(
+        _mm256_add_pd(_mm256_cvtps_pd(scaled), _mm256_set1_pd(0.5)), _mm256_set1_pd(8.0)));
+    // A finite field value keeps the band number far inside 32-bit range.
+    const __m128i bit = _mm_and_si128(_mm256_cvttpd_epi32(band), _mm_set1_epi32(1));
+    const __m128i finite =
+        _mm_castps_si128(_mm_cmpeq_ps(_mm_sub_ps(scaled, scaled), _mm_setzero_ps()));
+    const __m128i result =
+        _mm_or_si128(_mm_and_si128(finite, bit), _mm_andnot_si128(finite, _mm_set1_epi32(-1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bits), result);
+  }
+
+  static void sines(const double* radians, double* out) {
+    _mm256_storeu_pd(out, Sleef_cinz_sind4_u10avx(_mm256_loadu_pd(radians)));
+  }
+};
+
+}  // namespace
+
+void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
+  fillCodesWith<Avx2Lanes>(sources, ripplePhase, codes);
+}
+
+void sinesAvx2(const double* radians, double* sines, int count) {
+  sinesWith<Avx2Lanes>(radians, sines, count);
+}
+
+}  // namespace vantrel::ripple_lanes

@@ -1,0 +1,42 @@
+#pragma once
+// The ripple field's vector kernels, one per instruction set, each in a file
+// of its own compiled for that instruction set. Only ripple_field.cpp calls
+// them, and only after checking that the processor has the instructions.
+//
+// Keep this header (and ripple_field_lanes_body.hpp) free of non-template
+// inline functions and of library templates: a copy compiled for a wider
+// instruction set could be the one the linker keeps for the whole program.
+
+#include <cstdint>
+
+namespace vantrel::ripple_lanes {
+
+// The field is painted on the full 80 x 50 screen, the world's origin at
+// column 40, row 40.
+inline constexpr int columns = 80;
+inline constexpr int rows = 50;
+inline constexpr int originCell = 40;
+
+// The code of a cell whose field value is not finite at one of its samples:
+// its character stays as it was.
+inline constexpr std::uint8_t keepCharacter = 4;
+
+struct Sources {
+  const float* x = nullptr;  // positions of the particles in use
+  const float* y = nullptr;
+  std::int32_t count = 0;
+  double divisor = 1;  // fieldDivisor
+};
+
+// Each fills codes[0 .. 3999], one per cell in cell order, with
+// v = 2 x (bit at the first sample) + (bit at the second), or keepCharacter.
+void fillCodesSse2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
+void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
+void fillCodesAvx512(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
+
+// The kernels' sine, for checking it against the scalar one.
+void sinesSse2(const double* radians, double* sines, int count);
+void sinesAvx2(const double* radians, double* sines, int count);
+void sinesAvx512(const double* radians, double* sines, int count);
+
+}  // namespace vantrel::ripple_lanes
