@@ -63,27 +63,37 @@ bool kernelsCover(const ParticleSystem& particles) {
          particles.fieldHeight == ripple_lanes::rows;
 }
 
+// The particles' places, gathered for the kernels.
+struct KernelSources {
+  std::array<float, ParticleTable::slotCount> x{};
+  std::array<float, ParticleTable::slotCount> y{};
+  ripple_lanes::Sources sources;
+
+  explicit KernelSources(const ParticleSystem& particles) {
+    const int count = particlesInUse(particles);
+    for (int slot = 1; slot <= count; ++slot) {
+      x[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].x;
+      y[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].y;
+    }
+    sources = {x.data(), y.data(), count, static_cast<double>(particles.fieldDivisor)};
+  }
+  KernelSources(const KernelSources&) = delete;  // sources points into this object
+  KernelSources& operator=(const KernelSources&) = delete;
+};
+
 void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
                     CellScreen& cellScreen) {
-  std::array<float, ParticleTable::slotCount> xs{};
-  std::array<float, ParticleTable::slotCount> ys{};
-  const int count = particlesInUse(particles);
-  for (int slot = 1; slot <= count; ++slot) {
-    xs[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].x;
-    ys[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].y;
-  }
-  const ripple_lanes::Sources sources{xs.data(), ys.data(), count,
-                                      static_cast<double>(particles.fieldDivisor)};
-  std::array<std::uint8_t, cellCount> codes;  // every entry is written below
+  const KernelSources gathered(particles);
+  std::array<std::uint8_t, cellCount> codes;  // the kernel writes every entry
   switch (path) {
     case RipplePath::avx512:
-      ripple_lanes::fillCodesAvx512(sources, ripplePhase, codes.data());
+      ripple_lanes::fillCodesAvx512(gathered.sources, ripplePhase, codes.data());
       break;
     case RipplePath::avx2:
-      ripple_lanes::fillCodesAvx2(sources, ripplePhase, codes.data());
+      ripple_lanes::fillCodesAvx2(gathered.sources, ripplePhase, codes.data());
       break;
     default:
-      ripple_lanes::fillCodesSse2(sources, ripplePhase, codes.data());
+      ripple_lanes::fillCodesSse2(gathered.sources, ripplePhase, codes.data());
       break;
   }
   for (int index = 1; index <= cellCount; ++index) {
@@ -91,6 +101,22 @@ void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, R
     const std::uint8_t code = codes[static_cast<std::size_t>(index - 1)];
     if (code != ripple_lanes::keepCharacter) cell.character = rippleCharacter(code, ripplePhase);
     cell.attribute = rippleAttribute;
+  }
+}
+
+void scaledSumsWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                         float* sums) {
+  const KernelSources gathered(particles);
+  switch (path) {
+    case RipplePath::avx512:
+      ripple_lanes::scaledSumsAvx512(gathered.sources, ripplePhase, sums);
+      break;
+    case RipplePath::avx2:
+      ripple_lanes::scaledSumsAvx2(gathered.sources, ripplePhase, sums);
+      break;
+    default:
+      ripple_lanes::scaledSumsSse2(gathered.sources, ripplePhase, sums);
+      break;
   }
 }
 
@@ -207,6 +233,30 @@ void paintRippleFieldScalar(const ParticleSystem& particles, std::int32_t ripple
       const int first = sampleBit(particles, x, y);
       const int second = sampleBit(particles, x + stepX, y + stepY);
       paintCell(cellScreen[cellIndex(row - 1, column)], first, second, ripplePhase);
+    }
+  }
+}
+
+void rippleScaledSums(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                      std::span<float, 2 * cellCount> sums) {
+#if VANTREL_RIPPLE_LANES
+  if (path != RipplePath::scalar && kernelsCover(particles) && ripplePathSupported(path)) {
+    scaledSumsWithLanes(particles, ripplePhase, path, sums.data());
+    return;
+  }
+#else
+  (void)path;
+#endif
+  const float stepX = secondSampleStepX(ripplePhase);
+  const float stepY = secondSampleStepY(ripplePhase);
+  const int origin = particles.fieldWidth / 2;
+  for (int row = 1; row <= screenRows; ++row) {
+    for (int column = 1; column <= screenColumns; ++column) {
+      const auto x = static_cast<float>(2 * (column - origin));
+      const auto y = static_cast<float>(2 * (row - origin));
+      const auto first = static_cast<std::size_t>(2 * (cellIndex(row - 1, column) - 1));
+      sums[first] = rippleScaledSum(particles, x, y);
+      sums[first + 1] = rippleScaledSum(particles, x + stepX, y + stepY);
     }
   }
 }

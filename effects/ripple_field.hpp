@@ -47,6 +47,12 @@ int rippleBandBit(float scaledSum);
 // The character for v = 2 x (bit at the first sample) + (bit at the second).
 std::uint16_t rippleCharacter(int v, std::int32_t ripplePhase);
 
+// For checking the paths against one another: the scaled sums at the two
+// samples of every cell, first sample first, in cell order, as `path`
+// computes them.
+void rippleScaledSums(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
+                      std::span<float, 2 * cellCount> sums);
+
 // The sine every path uses, bit for bit: with the vector maths library, its
 // 1-ulp sine whose scalar and vector forms agree exactly; otherwise std::sin.
 double rippleSine(double radians);

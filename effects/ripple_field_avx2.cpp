@@ -13,7 +13,8 @@ namespace {
 struct Avx2Lanes {
   static constexpr int width = 4;
 
-  static void sampleBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+  // Exactly the scalar field's operations, four points at a time.
+  static __m128 scaled(const Sources& sources, const float* xs, float y) {
     const __m128 pointX = _mm_loadu_ps(xs);
     const __m128 pointY = _mm_set1_ps(y);
     const __m256d waveNumber = _mm256_set1_pd(static_cast<double>(-0.11F));
@@ -24,19 +25,25 @@ struct Avx2Lanes {
       const __m256d dy = _mm256_cvtps_pd(_mm_sub_ps(pointY, _mm_set1_ps(sources.y[k])));
       const __m256d distance =
           _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
-      // The consistent (no fused multiply-add) variant: bit for bit the same
-      // sine as the scalar reference on every processor.
+      // The consistent variant, without fused multiply-adds: bit for bit the
+      // scalar reference's sine on every processor.
       const __m256d sine = Sleef_cinz_sind4_u10avx(_mm256_mul_pd(waveNumber, distance));
       sum = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_cvtps_pd(sum), _mm256_mul_pd(amplitude, sine)));
     }
-    const __m128 scaled =
-        _mm256_cvtpd_ps(_mm256_div_pd(_mm256_cvtps_pd(sum), _mm256_set1_pd(sources.divisor)));
-    const __m256d band = _mm256_floor_pd(_mm256_div_pd(
-        _mm256_add_pd(_mm256_cvtps_pd(scaled), _mm256_set1_pd(0.5)), _mm256_set1_pd(8.0)));
-    // A finite field value keeps the band number far inside 32-bit range.
+    return _mm256_cvtpd_ps(_mm256_div_pd(_mm256_cvtps_pd(sum), _mm256_set1_pd(sources.divisor)));
+  }
+
+  static void scaledSums(const Sources& sources, const float* xs, float y, float* sums) {
+    _mm_storeu_ps(sums, scaled(sources, xs, y));
+  }
+
+  static void bandBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+    const __m128 s = scaled(sources, xs, y);
+    const __m256d band = _mm256_floor_pd(
+        _mm256_div_pd(_mm256_add_pd(_mm256_cvtps_pd(s), _mm256_set1_pd(0.5)), _mm256_set1_pd(8.0)));
+    // A finite s keeps the band number far inside 32-bit range.
     const __m128i bit = _mm_and_si128(_mm256_cvttpd_epi32(band), _mm_set1_epi32(1));
-    const __m128i finite =
-        _mm_castps_si128(_mm_cmpeq_ps(_mm_sub_ps(scaled, scaled), _mm_setzero_ps()));
+    const __m128i finite = _mm_castps_si128(_mm_cmpeq_ps(_mm_sub_ps(s, s), _mm_setzero_ps()));
     const __m128i result =
         _mm_or_si128(_mm_and_si128(finite, bit), _mm_andnot_si128(finite, _mm_set1_epi32(-1)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(bits), result);
@@ -51,6 +58,10 @@ struct Avx2Lanes {
 
 void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
   fillCodesWith<Avx2Lanes>(sources, ripplePhase, codes);
+}
+
+void scaledSumsAvx2(const Sources& sources, std::int32_t ripplePhase, float* sums) {
+  scaledSumsWith<Avx2Lanes>(sources, ripplePhase, sums);
 }
 
 void sinesAvx2(const double* radians, double* sines, int count) {

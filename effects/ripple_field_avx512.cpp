@@ -20,7 +20,8 @@ namespace {
 struct Avx512Lanes {
   static constexpr int width = 8;
 
-  static void sampleBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+  // Exactly the scalar field's operations, eight points at a time.
+  static __m256 scaled(const Sources& sources, const float* xs, float y) {
     const __m256 pointX = _mm256_loadu_ps(xs);
     const __m256 pointY = _mm256_set1_ps(y);
     const __m512d waveNumber = _mm512_set1_pd(static_cast<double>(-0.11F));
@@ -31,21 +32,27 @@ struct Avx512Lanes {
       const __m512d dy = _mm512_cvtps_pd(_mm256_sub_ps(pointY, _mm256_set1_ps(sources.y[k])));
       const __m512d distance =
           _mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(dx, dx), _mm512_mul_pd(dy, dy)));
-      // The consistent (no fused multiply-add) variant: bit for bit the same
-      // sine as the scalar reference on every processor.
+      // The consistent variant, without fused multiply-adds: bit for bit the
+      // scalar reference's sine on every processor.
       const __m512d sine = Sleef_cinz_sind8_u10avx512fnofma(_mm512_mul_pd(waveNumber, distance));
       sum = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(sum), _mm512_mul_pd(amplitude, sine)));
     }
-    const __m256 scaled =
-        _mm512_cvtpd_ps(_mm512_div_pd(_mm512_cvtps_pd(sum), _mm512_set1_pd(sources.divisor)));
+    return _mm512_cvtpd_ps(_mm512_div_pd(_mm512_cvtps_pd(sum), _mm512_set1_pd(sources.divisor)));
+  }
+
+  static void scaledSums(const Sources& sources, const float* xs, float y, float* sums) {
+    _mm256_storeu_ps(sums, scaled(sources, xs, y));
+  }
+
+  static void bandBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+    const __m256 s = scaled(sources, xs, y);
     const __m512d band = _mm512_roundscale_pd(
-        _mm512_div_pd(_mm512_add_pd(_mm512_cvtps_pd(scaled), _mm512_set1_pd(0.5)),
-                      _mm512_set1_pd(8.0)),
+        _mm512_div_pd(_mm512_add_pd(_mm512_cvtps_pd(s), _mm512_set1_pd(0.5)), _mm512_set1_pd(8.0)),
         _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    // A finite field value keeps the band number far inside 32-bit range.
+    // A finite s keeps the band number far inside 32-bit range.
     const __m256i bit = _mm256_and_si256(_mm512_cvttpd_epi32(band), _mm256_set1_epi32(1));
-    const __m256i finite = _mm256_castps_si256(
-        _mm256_cmp_ps(_mm256_sub_ps(scaled, scaled), _mm256_setzero_ps(), _CMP_EQ_OQ));
+    const __m256i finite =
+        _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(s, s), _mm256_setzero_ps(), _CMP_EQ_OQ));
     const __m256i result = _mm256_or_si256(_mm256_and_si256(finite, bit),
                                            _mm256_andnot_si256(finite, _mm256_set1_epi32(-1)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(bits), result);
@@ -60,6 +67,10 @@ struct Avx512Lanes {
 
 void fillCodesAvx512(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
   fillCodesWith<Avx512Lanes>(sources, ripplePhase, codes);
+}
+
+void scaledSumsAvx512(const Sources& sources, std::int32_t ripplePhase, float* sums) {
+  scaledSumsWith<Avx512Lanes>(sources, ripplePhase, sums);
 }
 
 void sinesAvx512(const double* radians, double* sines, int count) {

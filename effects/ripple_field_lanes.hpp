@@ -34,6 +34,13 @@ void fillCodesSse2(const Sources& sources, std::int32_t ripplePhase, std::uint8_
 void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
 void fillCodesAvx512(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
 
+// For checking the kernels against the scalar field: each fills
+// sums[0 .. 7999] with the scaled sums s at the two samples of every cell,
+// first sample first, in cell order.
+void scaledSumsSse2(const Sources& sources, std::int32_t ripplePhase, float* sums);
+void scaledSumsAvx2(const Sources& sources, std::int32_t ripplePhase, float* sums);
+void scaledSumsAvx512(const Sources& sources, std::int32_t ripplePhase, float* sums);
+
 // The kernels' sine, for checking it against the scalar one.
 void sinesSse2(const double* radians, double* sines, int count);
 void sinesAvx2(const double* radians, double* sines, int count);

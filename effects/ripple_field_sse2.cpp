@@ -13,7 +13,8 @@ namespace {
 struct Sse2Lanes {
   static constexpr int width = 2;
 
-  static void sampleBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+  // Exactly the scalar field's operations, two points at a time (lanes 0, 1).
+  static __m128 scaled(const Sources& sources, const float* xs, float y) {
     const __m128 pointX = _mm_setr_ps(xs[0], xs[1], 0.0F, 0.0F);
     const __m128 pointY = _mm_set1_ps(y);
     const __m128d waveNumber = _mm_set1_pd(static_cast<double>(-0.11F));
@@ -23,21 +24,29 @@ struct Sse2Lanes {
       const __m128d dx = _mm_cvtps_pd(_mm_sub_ps(pointX, _mm_set1_ps(sources.x[k])));
       const __m128d dy = _mm_cvtps_pd(_mm_sub_ps(pointY, _mm_set1_ps(sources.y[k])));
       const __m128d distance = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)));
+      // The consistent variant: bit for bit the scalar reference's sine.
       const __m128d sine = Sleef_cinz_sind2_u10sse2(_mm_mul_pd(waveNumber, distance));
       sum = _mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(sum), _mm_mul_pd(amplitude, sine)));
     }
-    const __m128 scaled = _mm_cvtpd_ps(_mm_div_pd(_mm_cvtps_pd(sum), _mm_set1_pd(sources.divisor)));
+    return _mm_cvtpd_ps(_mm_div_pd(_mm_cvtps_pd(sum), _mm_set1_pd(sources.divisor)));
+  }
+
+  static void scaledSums(const Sources& sources, const float* xs, float y, float* sums) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(sums), scaled(sources, xs, y));
+  }
+
+  static void bandBits(const Sources& sources, const float* xs, float y, std::int32_t* bits) {
+    const __m128 s = scaled(sources, xs, y);
     const __m128d quotient =
-        _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(scaled), _mm_set1_pd(0.5)), _mm_set1_pd(8.0));
+        _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(s), _mm_set1_pd(0.5)), _mm_set1_pd(8.0));
     // Floor without SSE4.1: truncate, then step down where truncation went up.
-    // A finite field value keeps the quotient far inside 32-bit range.
+    // A finite s keeps the quotient far inside 32-bit range.
     const __m128i truncated = _mm_cvttpd_epi32(quotient);
     const __m128d wentUp = _mm_cmpgt_pd(_mm_cvtepi32_pd(truncated), quotient);
     const __m128i stepDown = _mm_shuffle_epi32(_mm_castpd_si128(wentUp), _MM_SHUFFLE(3, 1, 2, 0));
     const __m128i band = _mm_add_epi32(truncated, stepDown);
     const __m128i bit = _mm_and_si128(band, _mm_set1_epi32(1));
-    const __m128i finite =
-        _mm_castps_si128(_mm_cmpeq_ps(_mm_sub_ps(scaled, scaled), _mm_setzero_ps()));
+    const __m128i finite = _mm_castps_si128(_mm_cmpeq_ps(_mm_sub_ps(s, s), _mm_setzero_ps()));
     const __m128i result =
         _mm_or_si128(_mm_and_si128(finite, bit), _mm_andnot_si128(finite, _mm_set1_epi32(-1)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(bits), result);
@@ -52,6 +61,10 @@ struct Sse2Lanes {
 
 void fillCodesSse2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
   fillCodesWith<Sse2Lanes>(sources, ripplePhase, codes);
+}
+
+void scaledSumsSse2(const Sources& sources, std::int32_t ripplePhase, float* sums) {
+  scaledSumsWith<Sse2Lanes>(sources, ripplePhase, sums);
 }
 
 void sinesSse2(const double* radians, double* sines, int count) {
