@@ -7,6 +7,22 @@ namespace vantrel {
 
 namespace {
 
+// The generator's two draws: a real in [0, 1), and a whole number from lo to
+// hi inclusive, each value equally likely.
+double drawUnitReal(std::mt19937& generator) {
+  // 53 random bits over 2^53: every double k / 2^53, k < 2^53, equally likely,
+  // never 1.
+  const std::uint64_t high = generator() >> 5;  // 27 bits
+  const std::uint64_t low = generator() >> 6;   // 26 bits
+  return static_cast<double>((high << 26) | low) * 0x1p-53;
+}
+
+int drawWholeNumber(std::mt19937& generator, int lo, int hi) {
+  const double span = static_cast<double>(hi) - static_cast<double>(lo) + 1.0;
+  // u < 1 keeps u * span below span, so hi is the largest result.
+  return lo + static_cast<int>(std::floor(drawUnitReal(generator) * span));
+}
+
 // Arithmetic runs in double and is rounded to single precision exactly where a
 // value is stored, so the motion does not depend on how the compiler keeps
 // intermediates. Every product below of two floats (or of a float and a mass)
@@ -65,20 +81,6 @@ std::uint32_t particleSeed(double timeOfDay) {
 
 int particlesInUse(const ParticleSystem& system) {
   return std::clamp(static_cast<int>(system.particleCount), 0, ParticleTable::slotCount);
-}
-
-double drawUnitReal(std::mt19937& generator) {
-  // 53 random bits over 2^53: every double k / 2^53, k < 2^53, equally likely,
-  // never 1.
-  const std::uint64_t high = generator() >> 5;  // 27 bits
-  const std::uint64_t low = generator() >> 6;   // 26 bits
-  return static_cast<double>((high << 26) | low) * 0x1p-53;
-}
-
-int drawWholeNumber(std::mt19937& generator, int lo, int hi) {
-  const double span = static_cast<double>(hi) - static_cast<double>(lo) + 1.0;
-  // u < 1 keeps u * span below span, so hi is the largest result.
-  return lo + static_cast<int>(std::floor(drawUnitReal(generator) * span));
 }
 
 void initParticles(ParticleSystem& system, std::uint32_t seed) {

@@ -48,11 +48,6 @@ std::uint32_t particleSeed(double timeOfDay);
 // The slots in use: particleCount, kept within the table.
 int particlesInUse(const ParticleSystem& system);
 
-// The generator's two draws: a real in [0, 1), and a whole number from lo to
-// hi inclusive, each equally likely.
-double drawUnitReal(std::mt19937& generator);
-int drawWholeNumber(std::mt19937& generator, int lo, int hi);
-
 // Clears the table, sets the parameters and spawns the particles, seeding the
 // generator with `seed`.
 void initParticles(ParticleSystem& system, std::uint32_t seed);

@@ -19,8 +19,8 @@ double columnMean(const SpectrumEntry* spectrum, int column) {
   return sum / 3.0;
 }
 
-}  // namespace
-
+// The top row (0 = top of the screen) of a bar for the mean of its three
+// entries: 50 - floor(500 x mean), kept within 0..50 (50: no bar).
 int spectrumBarTop(double mean) {
   // Not a number or infinite: a full bar, as for any mean of 0.1 or more.
   if (!std::isfinite(mean)) return 0;
@@ -29,6 +29,8 @@ int spectrumBarTop(double mean) {
   if (height <= 0) return screenRows;
   return screenRows - static_cast<int>(height);
 }
+
+}  // namespace
 
 void drawSpectrumBars(const SpectrumEntry* spectrum, CellScreen& cellScreen) {
   if (spectrum == nullptr) return;  // no music, no bars

@@ -178,20 +178,5 @@ TEST(ParticleSpawn, SameSeedSameStartAndEveryMillisecondAnotherSeed) {
   EXPECT_NE(first.particleTable[3].x, third.particleTable[3].x);
 }
 
-TEST(ParticleDraws, WholeNumbersReachBothBoundsAndRealsStayBelowOne) {
-  std::mt19937 generator(7);
-  bool lowSeen = false;
-  bool highSeen = false;
-  for (int draw = 0; draw < 10000; ++draw) {
-    const int n = drawWholeNumber(generator, 1, 4);
-    ASSERT_TRUE(n >= 1 && n <= 4) << n;
-    lowSeen = lowSeen || n == 1;
-    highSeen = highSeen || n == 4;
-    const double u = drawUnitReal(generator);
-    ASSERT_TRUE(u >= 0.0 && u < 1.0) << u;
-  }
-  EXPECT_TRUE(lowSeen && highSeen);
-}
-
 }  // namespace
 }  // namespace vantrel

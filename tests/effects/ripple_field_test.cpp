@@ -179,11 +179,5 @@ TEST(RippleSine, EveryVectorPathGivesTheReferenceSineBitForBit) {
   }
 }
 
-TEST(RipplePath, TheFastestSupportedPathIsTheDefault) {
-  EXPECT_TRUE(ripplePathSupported(RipplePath::scalar));
-  EXPECT_TRUE(ripplePathSupported(fastestRipplePath()));
-  EXPECT_EQ(RippleField{}.path, fastestRipplePath());
-}
-
 }  // namespace
 }  // namespace vantrel
