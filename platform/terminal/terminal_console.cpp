@@ -1,0 +1,138 @@
+#include "platform/terminal/terminal_console.hpp"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/terminal/terminal_io.hpp"
+#include "platform/terminal/terminal_restore.hpp"
+
+namespace vantrel {
+
+namespace {
+
+// xterm keeps a stack of titles: push the terminal's own, pop it at the end.
+constexpr std::string_view saveTitle = "\x1b[22;0t";
+constexpr std::string_view restoreTitle = "\x1b[23;0t";
+constexpr std::string_view enterAlternateScreen = "\x1b[?1049h";
+constexpr std::string_view leaveAlternateScreen = "\x1b[?1049l";
+constexpr std::string_view hideCursorSequence = "\x1b[?25l";
+constexpr std::string_view showCursorSequence = "\x1b[?25h";
+constexpr std::string_view endUpdate = "\x1b[?2026l";
+constexpr std::string_view resetColours = "\x1b[0m";
+
+// CSI 8 ; rows ; columns t: xterm's request for a window size.
+std::string sizeRequest(int rows, int columns) {
+  return "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+}
+
+// Keys arrive one byte at a time as typed, unechoed; Ctrl+C, Ctrl+Z, Ctrl+\,
+// Ctrl+S and Ctrl+Q arrive as plain keys; Enter arrives as 13. Reads return at
+// once with whatever is there. Output processing stays as it was.
+termios rawModes(termios modes) {
+  modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  modes.c_iflag &=
+      ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK | INPCK);
+  modes.c_cc[VMIN] = 0;
+  modes.c_cc[VTIME] = 0;
+  return modes;
+}
+
+TerminalRestore prepareRestore(int inputFd, int outputFd, TerminalSize foundSize) {
+  TerminalRestore restore;
+  restore.inputFd = inputFd;
+  restore.outputFd = outputFd;
+  restore.haveModes = ::tcgetattr(inputFd, &restore.savedModes) == 0;
+  // A frame cut short by a signal may have left an update open.
+  restore.appendBytes(endUpdate);
+  restore.appendBytes(resetColours);
+  if (foundSize.columns > 0 && foundSize.rows > 0) {
+    restore.appendBytes(sizeRequest(foundSize.rows, foundSize.columns));
+  }
+  restore.appendBytes(showCursorSequence);
+  restore.appendBytes(leaveAlternateScreen);
+  restore.appendBytes(restoreTitle);
+  return restore;
+}
+
+}  // namespace
+
+TerminalConsole::TerminalConsole(int inputFd, int outputFd)
+    : inputFd_(inputFd), outputFd_(outputFd) {}
+
+TerminalConsole::~TerminalConsole() {
+  restore();
+}
+
+void TerminalConsole::openWindow() {
+  const TerminalSize foundSize = terminalSizeOf(outputFd_);
+  const TerminalRestore restore = prepareRestore(inputFd_, outputFd_, foundSize);
+  armTerminalRestore(restore);
+  send(saveTitle);
+  send(enterAlternateScreen);
+  if (restore.haveModes) {
+    const termios raw = rawModes(restore.savedModes);
+    ::tcsetattr(inputFd_, TCSANOW, &raw);
+  }
+  renderer_.resize(foundSize);
+}
+
+void TerminalConsole::setWindowRows(int rows) {
+  send(sizeRequest(rows, screenColumns));
+}
+
+// A terminal's window is placed by the terminal itself and its window manager.
+void TerminalConsole::placeWindow(int, int) {}
+
+void TerminalConsole::setWindowTitle(std::string_view title) {
+  std::string osc = "\x1b]2;";
+  for (char byte : title) {
+    const auto code = static_cast<unsigned char>(byte);
+    osc += code < 0x20 || code == 0x7F ? ' ' : byte;  // a control byte would end the title early
+  }
+  osc += '\a';
+  send(osc);
+}
+
+void TerminalConsole::hideCursor() {
+  send(hideCursorSequence);
+}
+
+void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
+                                 WriteRegion& region) {
+  if (clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) {
+    for (int row = region.top; row <= region.bottom; ++row) {
+      const int sourceRow = bufferCoord.y + row - region.top;
+      for (int column = region.left; column <= region.right; ++column) {
+        const int sourceColumn = bufferCoord.x + column - region.left;
+        screenBuffer_[cellIndex(row, column + 1)] = cells[sourceRow * bufferSize.x + sourceColumn];
+      }
+    }
+  }
+  // Only here, on a SIGWINCH, does the frame ask the terminal for its size.
+  if (takeResizeNotice()) renderer_.resize(terminalSizeOf(outputFd_));
+  writeAll(outputFd_, renderer_.render(screenBuffer_));
+}
+
+KeyPress TerminalConsole::pollKey() {
+  bool quiet = false;
+  const std::span<char> room = keys_.space();
+  if (!room.empty()) {
+    const ssize_t count = ::read(inputFd_, room.data(), room.size());
+    if (count > 0) keys_.received(static_cast<std::size_t>(count));
+    quiet = count == 0 || (count < 0 && errno != EINTR);
+  }
+  return keys_.next(quiet);
+}
+
+void TerminalConsole::restore() noexcept {
+  runTerminalRestore();
+}
+
+void TerminalConsole::send(std::string_view bytes) {
+  writeAll(outputFd_, bytes);
+}
+
+}  // namespace vantrel

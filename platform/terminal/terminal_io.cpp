@@ -1,0 +1,36 @@
+#include "platform/terminal/terminal_io.hpp"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vantrel {
+
+bool writeAll(int fd, std::string_view bytes) noexcept {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Someone made the shared descriptor non-blocking: wait as a blocking
+      // write would.
+      pollfd ready{fd, POLLOUT, 0};
+      if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+TerminalSize terminalSizeOf(int fd) noexcept {
+  winsize size{};
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return {0, 0};
+  return {size.ws_col, size.ws_row};
+}
+
+}  // namespace vantrel

@@ -1,0 +1,18 @@
+#pragma once
+// Plain reads and writes on a terminal's file descriptors.
+
+#include <string_view>
+
+#include "platform/terminal/terminal_renderer.hpp"
+
+namespace vantrel {
+
+// Writes all of `bytes`, however many calls the kernel needs, waiting while
+// the terminal is slow rather than dropping or queueing anything. Safe in a
+// signal handler. Returns false if the terminal has gone.
+bool writeAll(int fd, std::string_view bytes) noexcept;
+
+// The terminal's size in cells, or a zero size when it cannot tell.
+TerminalSize terminalSizeOf(int fd) noexcept;
+
+}  // namespace vantrel

@@ -1,0 +1,288 @@
+// The terminal console on a pseudo-terminal: what it does to the terminal's
+// modes and screen, and that every way out gives them back.
+
+#include "platform/terminal/terminal_console.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/code_page_437.hpp"
+#include "terminal_emulator.hpp"
+
+namespace vantrel {
+namespace {
+
+using testing::TerminalEmulator;
+
+constexpr std::string_view title = "Vantrel  Copy me!";
+
+// A pseudo-terminal pair: the console runs on the far end, the test reads
+// and types on the near one. The near end is read continuously (unless the
+// test forks), since a pseudo-terminal holds only a few kilobytes.
+class PseudoTerminal {
+ public:
+  explicit PseudoTerminal(bool readInBackground = true) {
+    near_ = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(near_);
+    unlockpt(near_);
+    far_ = open(ptsname(near_), O_RDWR | O_NOCTTY);
+    fcntl(near_, F_SETFL, fcntl(near_, F_GETFL) | O_NONBLOCK);
+    resize(screenColumns, screenRows);
+    if (readInBackground) reader_ = std::thread([this] { readUntilStopped(); });
+  }
+  ~PseudoTerminal() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    close(far_);
+    close(near_);
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  int fd() const { return far_; }
+  void resize(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ioctl(near_, TIOCSWINSZ, &size);
+  }
+  void type(std::string_view keys) {
+    ASSERT_EQ(write(near_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  // Everything written to the far end so far: a marker is sent after it, and
+  // the output is complete when the marker comes through.
+  std::string output() {
+    constexpr std::string_view marker = "\x1b_end of output\x1b\\";
+    EXPECT_EQ(write(far_, marker.data(), marker.size()), static_cast<ssize_t>(marker.size()));
+    for (int wait = 0; wait < 10'000; ++wait) {
+      if (!reader_.joinable()) readAvailable();
+      {
+        const std::lock_guard lock(mutex_);
+        if (const std::size_t end = received_.find(marker); end != std::string::npos) {
+          std::string bytes = received_.substr(0, end);
+          received_.erase(0, end + marker.size());
+          return bytes;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "the output never came through";
+    return {};
+  }
+  termios modes() const {
+    termios current{};
+    tcgetattr(far_, &current);
+    return current;
+  }
+
+ private:
+  void readAvailable() {
+    std::array<char, 4096> chunk{};
+    const std::lock_guard lock(mutex_);
+    for (ssize_t count; (count = read(near_, chunk.data(), chunk.size())) > 0;) {
+      received_.append(chunk.data(), static_cast<std::size_t>(count));
+    }
+  }
+  void readUntilStopped() {
+    while (!stop_) {
+      pollfd readable{near_, POLLIN, 0};
+      poll(&readable, 1, 10);
+      readAvailable();
+    }
+  }
+
+  int near_ = -1;
+  int far_ = -1;
+  std::mutex mutex_;
+  std::string received_;
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
+};
+
+::testing::AssertionResult sameModes(const termios& a, const termios& b) {
+  if (a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+      a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "terminal modes differ";
+}
+
+char32_t shownCharacter(Cell cell) {
+  return codePage437ToUnicode[cell.character & 0xFF];
+}
+
+CellScreen patternScreen() {
+  CellScreen screen;
+  for (int index = 1; index <= cellCount; ++index) {
+    screen[index] = {static_cast<std::uint16_t>(index % 3 == 0 ? 219 : 'a' + index % 26), 0x4C};
+  }
+  return screen;
+}
+
+void present(Console& console, const CellScreen& screen) {
+  WriteRegion region{0, 0, 79, 79};
+  console.writeCells(screen.data(), {screenColumns, screenRows}, {0, 0}, region);
+}
+
+void setUpWindow(Console& console) {
+  console.openWindow();
+  console.setWindowRows(screenRows);
+  console.placeWindow(32767, 32767);
+  console.setWindowTitle(title);
+  console.hideCursor();
+}
+
+TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
+  PseudoTerminal pty;
+  TerminalEmulator terminal(screenColumns, screenRows);
+  terminal.feed("shell prompt$ ");
+  const termios before = pty.modes();
+  TerminalConsole console(pty.fd(), pty.fd());
+
+  setUpWindow(console);
+  const termios raw = pty.modes();
+  EXPECT_EQ(raw.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0U);
+  EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0U);
+  EXPECT_EQ(raw.c_cc[VMIN], 0);
+  EXPECT_EQ(raw.c_cc[VTIME], 0);
+  std::string bytes = pty.output();
+  EXPECT_LT(bytes.find("\x1b[22;0t"), bytes.find("\x1b]2;")) << "the own title is saved first";
+  EXPECT_NE(bytes.find("\x1b[8;50;80t"), std::string::npos);
+  terminal.feed(bytes);
+  EXPECT_TRUE(terminal.alternateScreen);
+  EXPECT_FALSE(terminal.cursorVisible);
+  EXPECT_EQ(terminal.title, title);
+
+  const CellScreen screen = patternScreen();
+  present(console, screen);
+  terminal.feed(pty.output());
+  EXPECT_EQ(terminal.cell(0, 0).character, U'b');
+  EXPECT_EQ(terminal.cell(0, 2).character, U'\u2588');
+  EXPECT_EQ(terminal.cell(49, 79).background, 1);  // console red is ANSI 1
+
+  console.restore();
+  EXPECT_TRUE(sameModes(pty.modes(), before));
+  bytes = pty.output();
+  EXPECT_NE(bytes.find("\x1b[23;0t"), std::string::npos) << "the own title is put back";
+  terminal.feed(bytes);
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_TRUE(terminal.cursorVisible);
+  EXPECT_EQ(terminal.cell(0, 0).character, U's') << "the main screen is back as it was";
+  EXPECT_EQ(terminal.cell(0, 0).foreground, -1);
+
+  console.restore();
+  EXPECT_TRUE(pty.output().empty()) << "a second restore does nothing";
+}
+
+TEST(TerminalConsole, WriteCellsWritesTheRegionAndNarrowsItToWhatWasWritten) {
+  PseudoTerminal pty;
+  TerminalEmulator terminal(screenColumns, screenRows);
+  TerminalConsole console(pty.fd(), pty.fd());
+  setUpWindow(console);
+  present(console, CellScreen{});
+
+  WriteRegion region{0, 0, 79, 79};
+  const CellScreen screen = patternScreen();
+  console.writeCells(screen.data(), {screenColumns, screenRows}, {0, 0}, region);
+  EXPECT_EQ(region, (WriteRegion{0, 0, 79, 49}));
+
+  // A 4 x 3 block written from its cell (1, 1) to console cells (76..79, 48..49).
+  std::vector<Cell> block(12, Cell{'q', 0x07});
+  block[5] = {'Z', 0x07};  // block row 1, column 1
+  region = {76, 48, 90, 60};
+  console.writeCells(block.data(), {4, 3}, {1, 1}, region);
+  EXPECT_EQ(region, (WriteRegion{76, 48, 78, 49}));
+  terminal.feed(pty.output());
+  EXPECT_EQ(terminal.cell(48, 76).character, U'Z');
+  EXPECT_EQ(terminal.cell(49, 78).character, U'q');
+  EXPECT_EQ(terminal.cell(48, 79).character, shownCharacter(screen[cellIndex(48, 80)]));
+  EXPECT_EQ(terminal.cell(47, 76).character, shownCharacter(screen[cellIndex(47, 77)]));
+}
+
+TEST(TerminalConsole, PollKeyTakesOneKeyPerCallFromTheTerminal) {
+  PseudoTerminal pty;
+  TerminalConsole console(pty.fd(), pty.fd());
+  setUpWindow(console);
+  pty.type("a\x03\r\x1b[A");
+  EXPECT_EQ(console.pollKey(), KeyPress::character("a"));
+  EXPECT_EQ(console.pollKey(), KeyPress::character("\x03"));
+  EXPECT_EQ(console.pollKey(), KeyPress::character("\r"));
+  EXPECT_EQ(console.pollKey(), KeyPress::specialKey(keycode::up));
+  EXPECT_TRUE(console.pollKey().empty());
+  pty.type("\x1b");
+  EXPECT_TRUE(console.pollKey().empty());
+  EXPECT_TRUE(console.pollKey().isEscape());
+}
+
+TEST(TerminalConsole, ResizeRepaintsThePictureCentredInTheNewSize) {
+  PseudoTerminal pty;
+  TerminalEmulator terminal(screenColumns, screenRows);
+  TerminalConsole console(pty.fd(), pty.fd());
+  setUpWindow(console);
+  const CellScreen screen = patternScreen();
+  present(console, screen);
+  terminal.feed(pty.output());
+
+  pty.resize(100, 60);
+  terminal.resize(100, 60);
+  raise(SIGWINCH);
+  present(console, screen);
+  terminal.feed(pty.output());
+  EXPECT_EQ(terminal.cell(5, 10).character, U'b');
+  EXPECT_EQ(terminal.cell(4, 10).background, -1);
+  EXPECT_EQ(terminal.cell(54, 89).background, 1);
+}
+
+class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
+  const int signalNumber = GetParam();
+  PseudoTerminal pty(false);
+  const termios before = pty.modes();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    TerminalConsole console(pty.fd(), pty.fd());
+    setUpWindow(console);
+    present(console, patternScreen());
+    raise(signalNumber);
+    _exit(99);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), signalNumber);
+  EXPECT_TRUE(sameModes(pty.modes(), before));
+  TerminalEmulator terminal(screenColumns, screenRows);
+  terminal.feed(pty.output());
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_TRUE(terminal.cursorVisible);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, TerminalConsoleSignal,
+                         ::testing::Values(SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGSEGV, SIGBUS,
+                                           SIGFPE, SIGILL, SIGABRT),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                           return std::string(sigabbrev_np(param.param));
+                         });
+
+}  // namespace
+}  // namespace vantrel
