@@ -1,0 +1,37 @@
+#pragma once
+// How lively a track makes the demo's 80 spectrum bars, read with the audio
+// layer's own analysis at the frame loop's pace (one reading every 11 ms).
+// A bar is as high as the bars draw it: floor(500 x the mean of entries
+// 3c-2, 3c-1 and 3c) cells, from 0 to 50.
+
+#include <array>
+#include <string>
+
+#include "audio/track_analysis.hpp"
+
+namespace vantrel::compose {
+
+inline constexpr int barColumns = 80;
+inline constexpr int fullBar = 50;
+
+struct Liveliness {
+  int readings = 0;
+  double wideFrames = 0;                     // share of readings with 60 or more bars showing
+  double medianBar = 0;                      // median height of the bars that show
+  double fullBars = 0;                       // share of all bars at full height
+  std::array<double, barColumns> showing{};  // per column, share of readings it shows
+  double lowColumns() const;                 // the least lively of columns 1-5
+  double highColumns() const;                // the least lively of columns 50-80
+};
+
+int barHeight(const SpectrumArray& spectrum, int column);
+
+Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interval = 0.011);
+
+// The goals: 60% wide frames, median 3-20 cells, at most 3% full bars,
+// columns 1-5 and 50-80 each showing in 30% of readings.
+bool meetsGoals(const Liveliness& figures);
+
+std::string describe(const Liveliness& figures);
+
+}  // namespace vantrel::compose

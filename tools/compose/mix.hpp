@@ -1,0 +1,38 @@
+#pragma once
+// The track's mixing desk: one bus per group of instruments, and the
+// mixdown that pumps them with the kick, sends them to the echo and the
+// room, lifts the presence and limits the peaks.
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/compose/instruments.hpp"
+#include "tools/compose/loop_buffer.hpp"
+
+namespace vantrel::compose {
+
+struct Mix {
+  explicit Mix(std::size_t frames)
+      : kick(frames),
+        drums(frames),
+        bass(frames),
+        pad(frames),
+        arp(frames),
+        lead(frames),
+        effects(frames) {}
+
+  LoopBuffer kick;
+  LoopBuffer drums;  // everything else the drummer plays
+  LoopBuffer bass;
+  LoopBuffer pad;
+  LoopBuffer arp;
+  LoopBuffer lead;           // the hook and the bells
+  LoopBuffer effects;        // risers and the air
+  std::vector<Frame> kicks;  // where the kick hits, for the pump
+};
+
+// The finished track, interleaved stereo 16-bit. Every effect runs round
+// the loop, so the end flows into the start without a seam.
+std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth);
+
+}  // namespace vantrel::compose
