@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The demo on a real terminal, a tmux pane of 80 x 50: it takes the terminal
+# over (alternate screen, hidden cursor, title) and draws its picture; then,
+# whichever way it ends (Esc, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV), it exits
+# with the expected status and leaves the terminal's modes (`stty -g`), main
+# screen and cursor exactly as it found them. Without a terminal it refuses
+# to start: status 2, one line on stderr, nothing on stdout.
+#
+# Usage: terminal_end_to_end.sh VANTREL_BINARY SOURCE_DIR
+set -euo pipefail
+vantrel=$(realpath "$1")
+source_dir=$(realpath "$2")
+work=$(mktemp -d)
+socket="$work/tmux.sock"
+title='Vantrel                                                                                    Copy me!  I want to travel.'
+failures=0
+
+on_tmux() { tmux -S "$socket" -f /dev/null "$@"; }
+cleanup() {
+  on_tmux kill-server 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  failures=$((failures + 1))
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_for() {
+  local tries=$(($1 * 10))
+  shift
+  until "$@"; do
+    tries=$((tries - 1))
+    ((tries > 0)) || return 1
+    sleep 0.1
+  done
+}
+
+pane_shows() { [[ $(on_tmux display-message -p -t "$case_name" "$1") == "$2" ]]; }
+
+# The pane's script: note the terminal's modes, leave a line on the main
+# screen, run the demo (its pid is the one `sh` has before exec), note the
+# status and the modes again, then stay until released (at most 30 s).
+cat >"$work/pane.sh" <<'PANE'
+work=$1 vantrel=$2 music_dir=$3
+ulimit -c 0
+cd "$music_dir"
+stty -g >"$work/stty.before"
+echo "main screen line"
+sh -c 'echo $$ >"$0/pid"; exec "$1"' "$work" "$vantrel"
+echo $? >"$work/status.part" && mv "$work/status.part" "$work/status"
+stty -g >"$work/stty.after"
+for _ in $(seq 300); do [ -e "$work/release" ] && break; sleep 0.1; done
+PANE
+
+# A session that outlives the cases, so the server does not exit between them.
+on_tmux new-session -d -s keeper -x 80 -y 50 "sleep 600"
+
+music_dir="$source_dir/assets"
+[[ -d $music_dir ]] || music_dir=$work
+
+# run_case NAME ENDING EXPECTED_STATUS: ENDING is "Escape" or a signal name.
+run_case() {
+  case_name=$1
+  local ending=$2 expected=$3
+  rm -f "$work"/{pid,status,stty.before,stty.after,release}
+  on_tmux new-session -d -s "$case_name" -x 80 -y 50 \
+    "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir'"
+  if ! wait_for 20 test -s "$work/pid" || ! wait_for 20 pane_shows '#{alternate_on}' 1; then
+    fail "the demo did not take the terminal over"
+    on_tmux kill-session -t "$case_name" 2>/dev/null || true
+    return
+  fi
+  sleep 1
+  check_picture
+  local pid
+  pid=$(cat "$work/pid")
+  if [[ $ending == Escape ]]; then
+    on_tmux send-keys -t "$case_name" Escape
+  else
+    kill -s "$ending" "$pid"
+  fi
+  if ! wait_for 20 test -e "$work/status"; then
+    fail "the demo did not end"
+    kill -s KILL "$pid" 2>/dev/null || true
+    on_tmux kill-session -t "$case_name" 2>/dev/null || true
+    return
+  fi
+  wait_for 5 test -s "$work/stty.after" || true
+  [[ $(cat "$work/status") == "$expected" ]] || fail "exit status $(cat "$work/status"), wanted $expected"
+  cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
+  pane_shows '#{alternate_on}' 0 || fail "still on the alternate screen"
+  pane_shows '#{cursor_flag}' 1 || fail "cursor still hidden"
+  on_tmux capture-pane -p -t "$case_name" | grep -aq "main screen line" ||
+    fail "main screen contents not back"
+  touch "$work/release"
+  on_tmux kill-session -t "$case_name" 2>/dev/null || true
+}
+
+check_picture() {
+  pane_shows '#{pane_title}' "$title" || fail "title not set"
+  pane_shows '#{cursor_flag}' 0 || fail "cursor not hidden"
+  local picture
+  picture=$(on_tmux capture-pane -p -e -t "$case_name")
+  [[ $(wc -l <<<"$picture") -eq 50 ]] || fail "the pane is not 50 rows"
+  grep -aq "main screen line" <<<"$picture" && fail "the main screen shows through"
+  # The ripple field's dark grey blocks on black are everywhere.
+  grep -aq $'\e\\[90m' <<<"$picture" || fail "no dark grey in the picture"
+  grep -aq "█" <<<"$picture" || fail "no block characters in the picture"
+}
+
+run_case escape Escape 0
+run_case sigterm TERM 143
+run_case sighup HUP 129
+run_case sigquit QUIT 131
+run_case sigsegv SEGV 139
+
+case_name=no-terminal
+status=0
+"$vantrel" </dev/null >"$work/stdout" 2>"$work/stderr" || status=$?
+[[ $status -eq 2 ]] || fail "exit status $status, wanted 2"
+[[ ! -s $work/stdout ]] || fail "wrote to stdout"
+[[ $(wc -l <"$work/stderr") -eq 1 ]] || fail "stderr is not one line: $(cat "$work/stderr")"
+
+if ((failures > 0)); then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all end-to-end checks passed"
