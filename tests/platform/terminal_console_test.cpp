@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,13 +16,37 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/code_page_437.hpp"
 #include "terminal_emulator.hpp"
+
+// Counts the allocations this thread makes while `countAllocations` is set.
+namespace {
+thread_local bool countAllocations = false;
+thread_local int allocationCount = 0;
+}  // namespace
+
+// The replacements pair malloc with free; GCC cannot tell them from the
+// built-in operators and warns of a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  if (countAllocations) ++allocationCount;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
 
 namespace vantrel {
 namespace {
@@ -247,6 +270,28 @@ TEST(TerminalConsole, ResizeRepaintsThePictureCentredInTheNewSize) {
   EXPECT_EQ(terminal.cell(5, 10).character, U'b');
   EXPECT_EQ(terminal.cell(4, 10).background, -1);
   EXPECT_EQ(terminal.cell(54, 89).background, 1);
+}
+
+TEST(TerminalConsole, FramesAllocateNothingEvenAcrossAResize) {
+  PseudoTerminal pty;
+  TerminalConsole console(pty.fd(), pty.fd());
+  setUpWindow(console);
+  CellScreen screen = patternScreen();
+  present(console, screen);
+  pty.type("ab\x1b[A");
+
+  countAllocations = true;
+  for (int frame = 0; frame < 20; ++frame) {
+    screen[1 + frame * 37] = {219, 0x91};
+    if (frame == 10) {
+      pty.resize(90, 40);
+      raise(SIGWINCH);
+    }
+    present(console, screen);
+    console.pollKey();
+  }
+  countAllocations = false;
+  EXPECT_EQ(allocationCount, 0);
 }
 
 class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
