@@ -1,0 +1,43 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/system_console.hpp"
+#include "platform/windows/windows_console.hpp"
+
+namespace vantrel {
+
+namespace {
+
+bool isConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+}  // namespace
+
+SystemConsole openSystemConsole() {
+  SystemConsole system;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!isConsole(input) || !isConsole(output)) {
+    system.problem = "standard input and output must be a console";
+    return system;
+  }
+  system.console = std::make_unique<WindowsConsole>(input, output);
+  system.clock = std::make_unique<LocalClock>();
+  return system;
+}
+
+int reportNoConsole(const SystemConsole& system) {
+  std::fprintf(stderr, "vantrel: %s\n", system.problem.c_str());
+  return 2;
+}
+
+void endProcess(Console& console, int status) {
+  console.restore();
+  // Ends every thread at once; the audio threads are never joined.
+  ExitProcess(static_cast<UINT>(status));
+}
+
+}  // namespace vantrel
