@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "audio/pcm_format.hpp"
+#ifdef _WIN32
+#include "support/wine_host.hpp"
+#endif
 
 namespace vantrel::testing {
 
@@ -81,10 +84,22 @@ inline void writeWav(const std::filesystem::path& path, int rate, int channels,
 }
 
 // Encodes `wav` to `mp3` with lame (a test package); fails the test if lame fails.
+#ifdef _WIN32
+// The Windows tests run under wine and use the Linux host's lame.
+inline void encodeMp3(const std::filesystem::path& wav, const std::filesystem::path& mp3) {
+  const auto wavOnHost = hostPath(wav);
+  const auto mp3OnHost = hostPath(mp3);
+  ASSERT_TRUE(wavOnHost && mp3OnHost) << "the Windows tests run under wine";
+  ASSERT_TRUE(runHostProgram("/usr/bin/lame", {"--quiet", "-b", "128", *wavOnHost, *mp3OnHost}));
+  std::error_code error;
+  ASSERT_GT(std::filesystem::file_size(mp3, error), 0U) << "lame made no " << mp3;
+}
+#else
 inline void encodeMp3(const std::filesystem::path& wav, const std::filesystem::path& mp3) {
   const std::string command = "lame --quiet -b 128 '" + wav.string() + "' '" + mp3.string() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
+#endif
 
 // A sine tone as an MP3 file at `rate` Hz with `channels` channels.
 inline void writeSineMp3(const std::filesystem::path& mp3, int rate, int channels, double frequency,
