@@ -1,29 +1,24 @@
-// The Windows audio pieces.
+// The Windows audio pieces: the Audio Compression Manager decodes, waveOut plays.
 
 #include <windows.h>
 
 #include <string>
 
+#include "audio/acm_decoder.hpp"
 #include "audio/audio_backend.hpp"
+#include "audio/wave_out_output.hpp"
 
 namespace vantrel {
 
-namespace {
+std::unique_ptr<PcmDecoder> makeDecoder() {
+  return std::make_unique<AcmDecoder>();
+}
 
-// Stands in until the Windows decoder lands: no file opens, so the layer
-// runs silent with a zero spectrum.
-class UnavailableDecoder final : public PcmDecoder {
- public:
-  bool open(const std::filesystem::path&) override { return false; }
-  std::size_t read(PcmSample*, std::size_t) override { return 0; }
-  bool rewind() override { return false; }
-};
-
-}  // namespace
-
-std::unique_ptr<PcmDecoder> makeDecoder() { return std::make_unique<UnavailableDecoder>(); }
-
-std::unique_ptr<AudioOutput> openSoundDevice(BlockSource&) { return nullptr; }
+// waveOut on the default device; under wine without a sound driver none
+// opens and the layer plays on its paced thread.
+std::unique_ptr<AudioOutput> openSoundDevice(BlockSource& source) {
+  return WaveOutOutput::open(source);
+}
 
 std::filesystem::path programFolder() {
   std::wstring path(MAX_PATH, L'\0');

@@ -90,7 +90,8 @@ inline void encodeMp3(const std::filesystem::path& wav, const std::filesystem::p
   const auto wavOnHost = hostPath(wav);
   const auto mp3OnHost = hostPath(mp3);
   ASSERT_TRUE(wavOnHost && mp3OnHost) << "the Windows tests run under wine";
-  ASSERT_TRUE(runHostProgram("/usr/bin/lame", {"--quiet", "-b", "128", *wavOnHost, *mp3OnHost}));
+  const std::string command = "lame --quiet -b 128 '" + *wavOnHost + "' '" + *mp3OnHost + "'";
+  ASSERT_EQ(runHostCommand(command), 0) << command;
   std::error_code error;
   ASSERT_GT(std::filesystem::file_size(mp3, error), 0U) << "lame made no " << mp3;
 }

@@ -1,14 +1,14 @@
 #pragma once
-// For Windows test binaries that run under wine: runs a program of the Linux
-// host (a test tool such as an encoder) on files of the test. Wine starts a
-// Linux program through CreateProcess; the program is given Unix paths.
+// For Windows test binaries that run under wine: runs a command of the Linux
+// host (a test tool such as an encoder) on files of the test, given by their
+// Unix paths.
 
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace vantrel::testing {
 
@@ -27,26 +27,50 @@ inline std::optional<std::string> hostPath(const std::filesystem::path& path) {
   return result;
 }
 
-// Runs the host program `program` (a Unix path) with `arguments` and waits
-// for it. Wine does not pass a Linux program's exit status on, so callers
-// check what the program made. False when the program could not start.
-inline bool runHostProgram(const std::string& program, const std::vector<std::string>& arguments) {
-  std::wstring commandLine = L"\"" + std::filesystem::path(program).wstring() + L"\"";
-  for (const std::string& argument : arguments) {
-    commandLine += L" \"" + std::filesystem::path(argument).wstring() + L"\"";
+// Runs `command` in the Linux host's shell and waits for it; returns its
+// exit status, or -1 when it could not run. Wine starts Linux programs but
+// cannot wait for them or see their status, so the shell writes the status
+// to a file that this polls for (for at most a minute).
+inline int runHostCommand(const std::string& command) {
+  wchar_t folder[MAX_PATH + 1]{};
+  GetTempPathW(MAX_PATH, folder);
+  const std::filesystem::path statusFile =
+      std::filesystem::path(folder) / ("vantrel-host-" + std::to_string(GetCurrentProcessId()) +
+                                       "-" + std::to_string(GetTickCount64()) + ".status");
+  const auto statusOnHost = hostPath(statusFile);
+  if (!statusOnHost) return -1;
+  const std::string script = command + "; echo $? > '" + *statusOnHost + ".part'; mv '" +
+                             *statusOnHost + ".part' '" + *statusOnHost + "'";
+  std::wstring commandLine = L"/bin/sh -c \"";
+  for (char c : script) {
+    if (c == '"' || c == '\\') commandLine += L'\\';
+    commandLine += static_cast<wchar_t>(static_cast<unsigned char>(c));
   }
-  const std::wstring dosProgram = L"Z:" + std::filesystem::path(program).make_preferred().wstring();
+  commandLine += L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(dosProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &process)) {
-    return false;
+    return -1;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return true;
+  for (int waited = 0; waited < 60'000; waited += 10) {
+    std::error_code error;
+    if (std::filesystem::exists(statusFile, error)) {
+      FILE* file = _wfopen(statusFile.c_str(), L"r");
+      int status = -1;
+      if (file != nullptr) {
+        if (std::fscanf(file, "%d", &status) != 1) status = -1;
+        std::fclose(file);
+      }
+      std::filesystem::remove(statusFile, error);
+      return status;
+    }
+    Sleep(10);
+  }
+  return -1;
 }
 
 }  // namespace vantrel::testing
