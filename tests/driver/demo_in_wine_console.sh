@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: demo_in_wine_console.sh WINE VANTREL_EXE MUSIC_FOLDER
 # The Windows demo in a terminal, through wine's console: it draws its block
-# picture, Ctrl+C does not end it, Esc ends it with exit status 0.
+# picture, Ctrl+C does not end it, Esc ends it with exit status 0. Without a
+# console it says why and exits with status 2.
 set -euo pipefail
 wine=$1
 demo=$2
@@ -35,6 +36,13 @@ wait_for() {
 
 shows_blocks() { tmux -L "$socket" capture-pane -p -t demo | grep -q '[█▀▄▌▐]'; }
 has_ended() { [[ -s "$status" ]]; }
+
+set +e
+(cd "$folder" && "$wine" "$demo" </dev/null >"$work/no-console.txt" 2>&1)
+no_console_status=$?
+set -e
+[[ $no_console_status == 2 ]] || fail "exit status $no_console_status without a console"
+grep -q "must be a console" "$work/no-console.txt" || fail "no reason given without a console"
 
 printf -v run 'cd %q && %q %q; echo $? > %q; sleep 30' "$folder" "$wine" "$demo" "$status"
 tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y 50 \
