@@ -53,23 +53,32 @@ TEST(SpectrumAnalyzer, SilenceReadsZeroEvenRightAfterSound) {
 
 TEST(SpectrumAnalyzer, RefreshesAfterEveryWholeBlockWhateverTheChunkSize) {
   const std::vector<std::int16_t> tone = sine(20, 3 * blockFrames, 0.5);
+  const auto firstFrames = [&](std::size_t frames) {
+    return std::vector<std::int16_t>(tone.begin(),
+                                     tone.begin() + static_cast<std::ptrdiff_t>(frames * 2));
+  };
+  const auto equal = [](const SpectrumArray& a, const SpectrumArray& b) {
+    for (std::size_t k = 0; k < a.size(); ++k) {
+      if (a[k].load() != b[k].load()) return false;
+    }
+    return true;
+  };
   SpectrumAnalyzer byBlocks;
-  SpectrumArray expected{};
-  push(byBlocks, tone, expected);
+  SpectrumArray afterTwoBlocks{};
+  push(byBlocks, firstFrames(2 * blockFrames), afterTwoBlocks);
+  SpectrumArray afterThreeBlocks{};
+  push(byBlocks, std::vector<std::int16_t>(tone.begin() + 2 * blockFrames * 2, tone.end()),
+       afterThreeBlocks);
 
-  SpectrumAnalyzer byOddChunks;
+  // In chunks of 100 frames, up to one frame short of the third block: the
+  // spectrum is still the one after the second block.
+  SpectrumAnalyzer byChunks;
   SpectrumArray spectrum{};
-  push(byOddChunks, std::vector<std::int16_t>(tone.begin(), tone.end() - 2), spectrum, 100);
-  // One frame short of the third block: still the spectrum after the second.
-  SpectrumAnalyzer twoBlocks;
-  SpectrumArray afterTwo{};
-  push(twoBlocks, std::vector<std::int16_t>(tone.begin(), tone.begin() + 2 * 1024), afterTwo);
-  for (std::size_t k = 0; k < spectrum.size(); ++k)
-    EXPECT_EQ(spectrum[k].load(), afterTwo[k].load());
-
-  byOddChunks.push(tone.data() + tone.size() - 2, 1, spectrum);
-  for (std::size_t k = 0; k < spectrum.size(); ++k)
-    EXPECT_EQ(spectrum[k].load(), expected[k].load());
+  push(byChunks, firstFrames(3 * blockFrames - 1), spectrum, 100);
+  EXPECT_TRUE(equal(spectrum, afterTwoBlocks));
+  // The last frame completes the block and refreshes it.
+  byChunks.push(tone.data() + tone.size() - 2, 1, spectrum);
+  EXPECT_TRUE(equal(spectrum, afterThreeBlocks));
 }
 
 // The spectrum never lags the output by more than the block being handed
