@@ -37,15 +37,7 @@ class FramesRun {
 
   FramesResult run() {
     if (!openOutputs() || !startUp()) return failed();
-    for (int frame = 1; frame <= options_.frames; ++frame) {
-      if (feed_) feed_->fill((frame - 1) * frameSpacingMilliseconds / 1000.0, *spectrum_);
-      if (drawFrame(*demo_) == FrameOutcome::messageEnded) {
-        if (!writeLine(endedLine(frame))) return failed();
-        break;
-      }
-      if (isShown(frame) && !showFrame(frame)) return failed();
-    }
-    if (!closeDump()) return failed();
+    if (!runFrameLoop() || !closeDump()) return failed();
     return {};
   }
 
@@ -89,6 +81,20 @@ class FramesRun {
     warmUpParticles(*demo_);
     demo_->spectrum = spectrum_->data();
     return true;
+  }
+
+  // Up to options_.frames frames, or until the scroller runs out of message.
+  bool runFrameLoop() {
+    for (int frame = 1;; ++frame) {
+      if (feed_) feed_->fill(secondsIntoTrack(frame), *spectrum_);
+      if (drawFrame(*demo_) == FrameOutcome::messageEnded) return writeLine(endedLine(frame));
+      if (isShown(frame) && !showFrame(frame)) return false;
+      if (frame == options_.frames) return true;
+    }
+  }
+
+  static double secondsIntoTrack(int frame) {
+    return static_cast<double>(frame - 1) * frameSpacingMilliseconds / 1000.0;
   }
 
   bool isShown(int frame) const { return frame == 1 || frame % options_.every == 0; }
