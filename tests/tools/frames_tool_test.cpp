@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "audio/track_analysis.hpp"
 #include "driver/demo.hpp"
 #include "frames_test_support.hpp"
 #include "tools/frames/console_picture.hpp"
@@ -36,17 +37,18 @@ class FramesTool : public ::testing::Test {
   fs::path dir_;
 };
 
-// The demo's own start-up and first frame, with silence for a spectrum.
+// The demo's own start-up and first frame, over silence or over the start of a track.
 struct DemoAtFrameOne {
   std::unique_ptr<Demo> demo = std::make_unique<Demo>();
-  std::unique_ptr<SpectrumArray> silence = std::make_unique<SpectrumArray>();
+  std::unique_ptr<SpectrumArray> spectrum = std::make_unique<SpectrumArray>();
   ParticleSystem spawned;
 
-  explicit DemoAtFrameOne(std::uint32_t particleSeed) {
+  explicit DemoAtFrameOne(std::uint32_t particleSeed, TrackAnalysis* track = nullptr) {
     prepareScroller(*demo);
     prepareParticles(*demo, particleSeed);
     initParticles(spawned, particleSeed);
-    demo->spectrum = silence->data();
+    if (track != nullptr) track->spectrumAt(0.0, *spectrum);
+    demo->spectrum = spectrum->data();
     drawFrame(*demo);
   }
 };
@@ -146,6 +148,42 @@ TEST_F(FramesTool, FrameOneIsWhatTheDemosOwnFrameCodeDraws) {
       firstDifference(testing::cellsFromBase64(testing::jsonString(jsonField(frame, "cells"))),
                       expected.demo->cellScreen),
       "");
+}
+
+TEST_F(FramesTool, FrameNReadsTheShippedTracksSpectrumAtNMinusOneTimesElevenMilliseconds) {
+  ASSERT_EQ(runFramesTool({"--seed", std::to_string(seed), "--spectrum", "music", "--frames", "90",
+                           "--every", "45", "--dump", path("run.jsonl")})
+                .status,
+            0);
+  const std::vector<std::string> lines = testing::readLines(path("run.jsonl"));
+  ASSERT_EQ(lines.size(), 4U);
+
+  // The same run in this process: the demo's frames over the track's spectrum.
+  TrackAnalysis track(VANTREL_SHIPPED_MUSIC);
+  ASSERT_TRUE(track.hasAudio());
+  DemoAtFrameOne expected(seed, &track);
+  std::size_t line = 1;
+  for (int frame = 1; frame <= 90; ++frame) {
+    if (frame > 1) {
+      track.spectrumAt((frame - 1) * 11 / 1000.0, *expected.spectrum);
+      drawFrame(*expected.demo);
+    }
+    if (frame != 1 && frame % 45 != 0) continue;
+    const std::string& dumped = lines[line++];
+    ASSERT_EQ(jsonField(dumped, "frame"), std::to_string(frame));
+    const std::vector<std::string> entries = testing::jsonList(jsonField(dumped, "spectrum"));
+    ASSERT_EQ(entries.size(), 241U);
+    for (int entry = 0; entry < 241; ++entry) {
+      EXPECT_EQ(std::strtof(entries[static_cast<std::size_t>(entry)].c_str(), nullptr),
+                readEntry(expected.spectrum->data(), entry))
+          << "frame " << frame << " entry " << entry;
+    }
+    EXPECT_EQ(
+        firstDifference(testing::cellsFromBase64(testing::jsonString(jsonField(dumped, "cells"))),
+                        expected.demo->cellScreen),
+        "")
+        << "frame " << frame;
+  }
 }
 
 TEST_F(FramesTool, DrawsFrameOneAndEveryMthFrameInPalettesColoursOfItsCells) {

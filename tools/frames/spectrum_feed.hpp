@@ -16,8 +16,8 @@ class SpectrumFeed {
   virtual void fill(double seconds, SpectrumArray& spectrum) = 0;
 };
 
-// The shipped track, analysed offline. Null, with the reason in `error`,
-// when it cannot be read.
+// The shipped track (assets/BlueNoise.mp3), analysed offline. Null, with the
+// reason in `error`, when it cannot be found or holds no playable audio.
 std::unique_ptr<SpectrumFeed> openMusicFeed(std::string& error);
 
 }  // namespace vantrel::frames
