@@ -37,34 +37,6 @@ TEST(ConsolePicture, DrawsLitPixelsInTheForegroundAndTheRestInTheBackground) {
   EXPECT_EQ(image.at(635, 594), (Rgb{0, 0, 255}));            // inside, bright blue background
 }
 
-TEST(ConsolePicture, EveryPixelFollowsItsCellsGlyphBit) {
-  const GlyphTable font = testFont();
-  CellScreen screen;
-  for (int index = 1; index <= cellCount; ++index) {
-    screen[index] = {static_cast<std::uint16_t>(index % 256),
-                     static_cast<std::uint16_t>(index * 7 % 256)};
-  }
-  const RgbImage image = drawCellScreen(screen, font);
-  for (int y = 0; y < 600; ++y) {
-    for (int x = 0; x < 640; ++x) {
-      const Cell& cell = screen[cellIndex(y / 12, x / 8 + 1)];
-      const bool lit =
-          (font[cell.character & 0xFFU][static_cast<std::size_t>(y % 12)] & (0x80 >> (x % 8))) != 0;
-      const Rgb expected = consolePalette[lit ? cell.attribute & 0xFU : cell.attribute >> 4U];
-      ASSERT_EQ(image.at(x, y), expected) << x << "," << y;
-    }
-  }
-}
-
-TEST(ConsolePicture, PaletteFollowsTheAttributeBits) {
-  EXPECT_EQ(consolePalette[0x8], (Rgb{128, 128, 128}));  // ripple field: dark grey
-  EXPECT_EQ(consolePalette[0xC], (Rgb{255, 0, 0}));      // bars: light red on red
-  EXPECT_EQ(consolePalette[0x4], (Rgb{128, 0, 0}));
-  EXPECT_EQ(consolePalette[0x9], (Rgb{0, 0, 255}));  // scroller: bright blue background
-  EXPECT_EQ(consolePalette[0x1], (Rgb{0, 0, 128}));
-  EXPECT_EQ(consolePalette[0xF], (Rgb{255, 255, 255}));
-}
-
 TEST(GlyphSheet, PlacesCodeCAtColumnCMod16AndRowCDiv16InWhiteOnBlack) {
   const GlyphTable font = testFont();
   const RgbImage sheet = drawGlyphSheet(font);
@@ -74,14 +46,6 @@ TEST(GlyphSheet, PlacesCodeCAtColumnCMod16AndRowCDiv16InWhiteOnBlack) {
   EXPECT_EQ(sheet.at(8, 48), (Rgb{255, 255, 255}));
   EXPECT_EQ(sheet.at(9, 49), (Rgb{0, 0, 0}));
   EXPECT_EQ(sheet.at(15, 59), (Rgb{255, 255, 255}));
-  for (int y = 0; y < 192; ++y) {
-    for (int x = 0; x < 128; ++x) {
-      const int code = y / 12 * 16 + x / 8;
-      const bool lit = (font[static_cast<std::size_t>(code)][static_cast<std::size_t>(y % 12)] &
-                        (0x80 >> (x % 8))) != 0;
-      ASSERT_EQ(sheet.at(x, y), lit ? (Rgb{255, 255, 255}) : (Rgb{0, 0, 0})) << x << "," << y;
-    }
-  }
 }
 
 }  // namespace
