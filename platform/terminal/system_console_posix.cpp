@@ -1,6 +1,5 @@
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/system_console.hpp"
@@ -17,11 +16,6 @@ SystemConsole openSystemConsole() {
   system.console = std::make_unique<TerminalConsole>();
   system.clock = std::make_unique<LocalClock>();
   return system;
-}
-
-int reportNoConsole(const SystemConsole& system) {
-  std::fprintf(stderr, "vantrel: %s\n", system.problem.c_str());
-  return 2;
 }
 
 void endProcess(Console& console, int status) {

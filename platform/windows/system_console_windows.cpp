@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstdio>
 
 #include "platform/system_console.hpp"
 #include "platform/windows/windows_console.hpp"
@@ -27,11 +26,6 @@ SystemConsole openSystemConsole() {
   system.console = std::make_unique<WindowsConsole>(input, output);
   system.clock = std::make_unique<LocalClock>();
   return system;
-}
-
-int reportNoConsole(const SystemConsole& system) {
-  std::fprintf(stderr, "vantrel: %s\n", system.problem.c_str());
-  return 2;
 }
 
 void endProcess(Console& console, int status) {
