@@ -18,8 +18,8 @@ bool clipWriteRegion(WriteRegion& region, BufferCoord bufferSize, BufferCoord bu
   const int height = std::min(region.bottom - region.top + 1, bufferSize.y - bufferCoord.y);
   const int right = std::min(region.left + width - 1, consoleSize.x - 1);
   const int bottom = std::min(region.top + height - 1, consoleSize.y - 1);
-  if (width <= 0 || height <= 0 || right < region.left || bottom < region.top ||
-      region.left < 0 || region.top < 0) {
+  if (width <= 0 || height <= 0 || right < region.left || bottom < region.top || region.left < 0 ||
+      region.top < 0) {
     return false;
   }
   region.right = static_cast<std::int16_t>(right);

@@ -25,7 +25,9 @@ inline constexpr int screenRows = 50;
 inline constexpr int cellCount = screenColumns * screenRows;
 
 // Index of the cell in row `row` (0 = top .. 49) and column `column` (1 = left .. 80).
-constexpr int cellIndex(int row, int column) { return row * screenColumns + column; }
+constexpr int cellIndex(int row, int column) {
+  return row * screenColumns + column;
+}
 
 // 4000 cells indexed 1..4000, top row first, consecutive in memory from cell 1.
 class CellScreen {

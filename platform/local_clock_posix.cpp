@@ -18,6 +18,8 @@ double LocalClock::timeOfDay() {
                        static_cast<int>(milliseconds < 0 ? milliseconds + 1000 : milliseconds));
 }
 
-void LocalClock::yield() { std::this_thread::yield(); }
+void LocalClock::yield() {
+  std::this_thread::yield();
+}
 
 }  // namespace vantrel

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-
 #include "platform/system_console.hpp"
 #include "platform/windows/windows_console.hpp"
 
