@@ -200,7 +200,9 @@ float rippleScaledSum(const ParticleSystem& particles, float x, float y) {
 
 int rippleBandBit(float scaledSum) {
   const double band = std::floor((static_cast<double>(scaledSum) + 0.5) / 8.0);
-  return std::fmod(band, 2.0) == 0.0 ? 0 : 1;
+  // band is a whole number: it is odd exactly when half of it is not.
+  const double half = band / 2.0;
+  return half == std::floor(half) ? 0 : 1;
 }
 
 std::uint16_t rippleCharacter(int v, std::int32_t ripplePhase) {

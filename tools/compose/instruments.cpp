@@ -146,6 +146,18 @@ void playRiser(LoopBuffer& out, Frame start, Frame length, double level, std::ui
   });
 }
 
+namespace {
+
+// Where t (0 or more) stands within its current period, from 0 to 1. The
+// remainder is exact, and so is the sum that moves it into [0, period).
+double fractionOfPeriod(double t, double period) {
+  double within = std::remainder(t, period);
+  if (within < 0.0) within += period;
+  return within / period;
+}
+
+}  // namespace
+
 void playAir(LoopBuffer& out, Frame start, Frame length, Frame beat, double level,
              std::uint32_t seed) {
   WhiteNoise left(seed);
@@ -165,7 +177,7 @@ void playAir(LoopBuffer& out, Frame start, Frame length, Frame beat, double leve
     const double blueRight = 0.5 * whiteRight + (whiteRight - lastRight);
     lastLeft = whiteLeft;
     lastRight = whiteRight;
-    const double beatPhase = std::fmod(t, secondsOf(beat)) / secondsOf(beat);
+    const double beatPhase = fractionOfPeriod(t, secondsOf(beat));
     const double pulse = 0.65 + 0.35 * std::sin(twoPi * beatPhase) * std::sin(twoPi * beatPhase);
     l = level * pulse * leftTop.lowPass(blueLeft);
     r = level * pulse * rightTop.lowPass(blueRight);
