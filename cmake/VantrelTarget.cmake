@@ -17,3 +17,21 @@ function(vantrel_library name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC vantrel_settings)
 endfunction()
+
+# Link PRIVATE to the libraries whose arithmetic decides what is drawn (the
+# particles, the ripple field, the spectrum): every build, with any compiler
+# and at any optimisation level, must give the same bits.
+add_library(vantrel_exact_arithmetic INTERFACE)
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  # A multiply fused with an add rounds once less than the two it replaces.
+  target_compile_options(vantrel_exact_arithmetic INTERFACE -ffp-contract=off)
+endif()
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC 12's vectorisers drop roundings: after packing two float updates
+  # computed in double (vx and vy, say), the SLP vectoriser goes on with the
+  # unrounded doubles where the code reads the stored floats back, so the
+  # particles leave their trajectory from the first step. No float store in
+  # the source can stop it; turning the auto-vectorisers off here does. The
+  # ripple field's vector kernels are written with intrinsics and unaffected.
+  target_compile_options(vantrel_exact_arithmetic INTERFACE -fno-tree-vectorize)
+endif()
