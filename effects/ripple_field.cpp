@@ -5,10 +5,7 @@
 #include <cmath>
 
 #include "effects/ripple_field_lanes.hpp"
-
-#if VANTREL_RIPPLE_LANES
-#include <sleef.h>
-#endif
+#include "maths/portable_sine.hpp"
 
 namespace vantrel {
 
@@ -153,14 +150,6 @@ const char* ripplePathName(RipplePath path) {
   return "unknown";
 }
 
-double rippleSine(double radians) {
-#if VANTREL_RIPPLE_LANES
-  return Sleef_cinz_sind1_u10purec(radians);
-#else
-  return std::sin(radians);
-#endif
-}
-
 void rippleSines(RipplePath path, std::span<const double> radians, std::span<double> sines) {
   const std::size_t count = std::min(radians.size(), sines.size());
 #if VANTREL_RIPPLE_LANES
@@ -178,7 +167,7 @@ void rippleSines(RipplePath path, std::span<const double> radians, std::span<dou
 #else
   (void)path;
 #endif
-  for (std::size_t i = 0; i < count; ++i) sines[i] = rippleSine(radians[i]);
+  for (std::size_t i = 0; i < count; ++i) sines[i] = portableSine(radians[i]);
 }
 
 float rippleScaledSum(const ParticleSystem& particles, float x, float y) {
@@ -192,7 +181,7 @@ float rippleScaledSum(const ParticleSystem& particles, float x, float y) {
     const float dy = y - particle.y;
     const double distance = std::sqrt(static_cast<double>(dx) * static_cast<double>(dx) +
                                       static_cast<double>(dy) * static_cast<double>(dy));
-    const double wave = waveAmplitude * rippleSine(static_cast<double>(waveNumber) * distance);
+    const double wave = waveAmplitude * portableSine(static_cast<double>(waveNumber) * distance);
     sum = static_cast<float>(static_cast<double>(sum) + wave);
   }
   return static_cast<float>(static_cast<double>(sum) / static_cast<double>(particles.fieldDivisor));

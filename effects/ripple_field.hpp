@@ -53,12 +53,8 @@ std::uint16_t rippleCharacter(int v, std::int32_t ripplePhase);
 void rippleScaledSums(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
                       std::span<float, 2 * cellCount> sums);
 
-// The sine every path uses, bit for bit: with the vector maths library, its
-// 1-ulp sine whose scalar and vector forms agree exactly; otherwise std::sin.
-double rippleSine(double radians);
-
-// The sines of `radians` as the vector kernel of `path` computes them, for
-// checking that they agree with rippleSine.
+// The sines of `radians` as the kernel of `path` computes them, for checking
+// that every path's sine is portableSine bit for bit.
 void rippleSines(RipplePath path, std::span<const double> radians, std::span<double> sines);
 
 }  // namespace vantrel

@@ -2,13 +2,39 @@
 // is compiled for AVX2 and runs only where the processor has it.
 
 #include <immintrin.h>
-#include <sleef.h>
 
 #include "effects/ripple_field_lanes_body.hpp"
 
 namespace vantrel::ripple_lanes {
 
 namespace {
+
+// The portable sine's operations on four doubles.
+struct Avx2Sine {
+  using Vector = __m256d;
+  static constexpr int width = 4;
+  static __m256d set(double c) { return _mm256_set1_pd(c); }
+  static __m256d add(__m256d a, __m256d b) { return _mm256_add_pd(a, b); }
+  static __m256d sub(__m256d a, __m256d b) { return _mm256_sub_pd(a, b); }
+  static __m256d mul(__m256d a, __m256d b) { return _mm256_mul_pd(a, b); }
+  static __m256d quadrantIsOdd(__m256d shifted) {
+    const __m256i one = _mm256_set1_epi64x(1);
+    const __m256i bit = _mm256_and_si256(_mm256_castpd_si256(shifted), one);
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(bit, one));
+  }
+  static __m256d signOfQuadrant(__m256d shifted) {
+    const __m256i bit = _mm256_and_si256(_mm256_castpd_si256(shifted), _mm256_set1_epi64x(2));
+    return _mm256_castsi256_pd(_mm256_slli_epi64(bit, 62));
+  }
+  static __m256d select(__m256d mask, __m256d a, __m256d b) { return _mm256_blendv_pd(b, a, mask); }
+  static __m256d flipSign(__m256d v, __m256d sign) { return _mm256_xor_pd(v, sign); }
+  static bool allWithin(__m256d v, double limit) {
+    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
+    return _mm256_movemask_pd(_mm256_cmp_pd(magnitude, _mm256_set1_pd(limit), _CMP_LE_OQ)) == 0xF;
+  }
+  static __m256d load(const double* p) { return _mm256_loadu_pd(p); }
+  static void store(double* p, __m256d v) { _mm256_storeu_pd(p, v); }
+};
 
 struct Avx2Lanes {
   static constexpr int width = 4;
@@ -25,9 +51,7 @@ struct Avx2Lanes {
       const __m256d dy = _mm256_cvtps_pd(_mm_sub_ps(pointY, _mm_set1_ps(sources.y[k])));
       const __m256d distance =
           _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
-      // The consistent variant, without fused multiply-adds: bit for bit the
-      // scalar reference's sine on every processor.
-      const __m256d sine = Sleef_cinz_sind4_u10avx(_mm256_mul_pd(waveNumber, distance));
+      const __m256d sine = sineLanes<Avx2Sine>(_mm256_mul_pd(waveNumber, distance));
       sum = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_cvtps_pd(sum), _mm256_mul_pd(amplitude, sine)));
     }
     return _mm256_cvtpd_ps(_mm256_div_pd(_mm256_cvtps_pd(sum), _mm256_set1_pd(sources.divisor)));
@@ -50,7 +74,7 @@ struct Avx2Lanes {
   }
 
   static void sines(const double* radians, double* out) {
-    _mm256_storeu_pd(out, Sleef_cinz_sind4_u10avx(_mm256_loadu_pd(radians)));
+    _mm256_storeu_pd(out, sineLanes<Avx2Sine>(_mm256_loadu_pd(radians)));
   }
 };
 

@@ -9,13 +9,40 @@
 #endif
 
 #include <immintrin.h>
-#include <sleef.h>
 
 #include "effects/ripple_field_lanes_body.hpp"
 
 namespace vantrel::ripple_lanes {
 
 namespace {
+
+// The portable sine's operations on eight doubles, with AVX-512F alone.
+struct Avx512Sine {
+  using Vector = __m512d;
+  static constexpr int width = 8;
+  static __m512d set(double c) { return _mm512_set1_pd(c); }
+  static __m512d add(__m512d a, __m512d b) { return _mm512_add_pd(a, b); }
+  static __m512d sub(__m512d a, __m512d b) { return _mm512_sub_pd(a, b); }
+  static __m512d mul(__m512d a, __m512d b) { return _mm512_mul_pd(a, b); }
+  static __mmask8 quadrantIsOdd(__m512d shifted) {
+    return _mm512_test_epi64_mask(_mm512_castpd_si512(shifted), _mm512_set1_epi64(1));
+  }
+  static __m512i signOfQuadrant(__m512d shifted) {
+    const __m512i bit = _mm512_and_si512(_mm512_castpd_si512(shifted), _mm512_set1_epi64(2));
+    return _mm512_slli_epi64(bit, 62);
+  }
+  static __m512d select(__mmask8 mask, __m512d a, __m512d b) {
+    return _mm512_mask_blend_pd(mask, b, a);
+  }
+  static __m512d flipSign(__m512d v, __m512i sign) {
+    return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(v), sign));
+  }
+  static bool allWithin(__m512d v, double limit) {
+    return _mm512_cmp_pd_mask(_mm512_abs_pd(v), _mm512_set1_pd(limit), _CMP_LE_OQ) == 0xFF;
+  }
+  static __m512d load(const double* p) { return _mm512_loadu_pd(p); }
+  static void store(double* p, __m512d v) { _mm512_storeu_pd(p, v); }
+};
 
 struct Avx512Lanes {
   static constexpr int width = 8;
@@ -32,9 +59,7 @@ struct Avx512Lanes {
       const __m512d dy = _mm512_cvtps_pd(_mm256_sub_ps(pointY, _mm256_set1_ps(sources.y[k])));
       const __m512d distance =
           _mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(dx, dx), _mm512_mul_pd(dy, dy)));
-      // The consistent variant, without fused multiply-adds: bit for bit the
-      // scalar reference's sine on every processor.
-      const __m512d sine = Sleef_cinz_sind8_u10avx512fnofma(_mm512_mul_pd(waveNumber, distance));
+      const __m512d sine = sineLanes<Avx512Sine>(_mm512_mul_pd(waveNumber, distance));
       sum = _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(sum), _mm512_mul_pd(amplitude, sine)));
     }
     return _mm512_cvtpd_ps(_mm512_div_pd(_mm512_cvtps_pd(sum), _mm512_set1_pd(sources.divisor)));
@@ -59,7 +84,7 @@ struct Avx512Lanes {
   }
 
   static void sines(const double* radians, double* out) {
-    _mm512_storeu_pd(out, Sleef_cinz_sind8_u10avx512fnofma(_mm512_loadu_pd(radians)));
+    _mm512_storeu_pd(out, sineLanes<Avx512Sine>(_mm512_loadu_pd(radians)));
   }
 };
 

@@ -6,13 +6,33 @@
 //   bandBits(sources, xs, y, bits)      their band bits, 0 or 1, or -1
 //                                       where s is not finite
 //   sines(radians, sines)               width sines
+// and a SineOps type for sineLanes below (see maths/portable_sine_lanes.hpp),
+// with in addition:
+//   width                               lanes per vector
+//   allWithin(v, limit)                 whether |v| <= limit in every lane
+//   load(p), store(p, v)                width doubles
 
 #include <cstddef>
 #include <cstdint>
 
 #include "effects/ripple_field_lanes.hpp"
+#include "maths/portable_sine.hpp"
+#include "maths/portable_sine_lanes.hpp"
 
 namespace vantrel::ripple_lanes {
+
+// The portable sine of every lane. Lanes too large for the quick reduction
+// (or not finite) are rare; the scalar function gives them the same bits.
+template <class SineOps>
+typename SineOps::Vector sineLanes(typename SineOps::Vector radians) {
+  if (SineOps::allWithin(radians, portable_sine::reductionLimit)) {
+    return portable_sine::sineOfReduced<SineOps>(radians);
+  }
+  double lanes[static_cast<std::size_t>(SineOps::width)];
+  SineOps::store(lanes, radians);
+  for (double& lane : lanes) lane = portableSine(lane);
+  return SineOps::load(lanes);
+}
 
 // Calls visit(cell, firstX, secondX, y, secondY) for each group of `width`
 // cells along a row; cell counts from 0, the two samples of a cell lie at

@@ -2,13 +2,43 @@
 // sample points at a time.
 
 #include <immintrin.h>
-#include <sleef.h>
 
 #include "effects/ripple_field_lanes_body.hpp"
 
 namespace vantrel::ripple_lanes {
 
 namespace {
+
+// The portable sine's operations on two doubles.
+struct Sse2Sine {
+  using Vector = __m128d;
+  static constexpr int width = 2;
+  static __m128d set(double c) { return _mm_set1_pd(c); }
+  static __m128d add(__m128d a, __m128d b) { return _mm_add_pd(a, b); }
+  static __m128d sub(__m128d a, __m128d b) { return _mm_sub_pd(a, b); }
+  static __m128d mul(__m128d a, __m128d b) { return _mm_mul_pd(a, b); }
+  static __m128d quadrantIsOdd(__m128d shifted) {
+    // SSE2 compares 32-bit halves only: compare the low halves, then copy
+    // each result over its whole lane.
+    const __m128i one = _mm_set1_epi64x(1);
+    const __m128i low = _mm_cmpeq_epi32(_mm_and_si128(_mm_castpd_si128(shifted), one), one);
+    return _mm_castsi128_pd(_mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 0, 0)));
+  }
+  static __m128d signOfQuadrant(__m128d shifted) {
+    const __m128i bit = _mm_and_si128(_mm_castpd_si128(shifted), _mm_set1_epi64x(2));
+    return _mm_castsi128_pd(_mm_slli_epi64(bit, 62));
+  }
+  static __m128d select(__m128d mask, __m128d a, __m128d b) {
+    return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+  }
+  static __m128d flipSign(__m128d v, __m128d sign) { return _mm_xor_pd(v, sign); }
+  static bool allWithin(__m128d v, double limit) {
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
+    return _mm_movemask_pd(_mm_cmple_pd(magnitude, _mm_set1_pd(limit))) == 0x3;
+  }
+  static __m128d load(const double* p) { return _mm_loadu_pd(p); }
+  static void store(double* p, __m128d v) { _mm_storeu_pd(p, v); }
+};
 
 struct Sse2Lanes {
   static constexpr int width = 2;
@@ -24,8 +54,7 @@ struct Sse2Lanes {
       const __m128d dx = _mm_cvtps_pd(_mm_sub_ps(pointX, _mm_set1_ps(sources.x[k])));
       const __m128d dy = _mm_cvtps_pd(_mm_sub_ps(pointY, _mm_set1_ps(sources.y[k])));
       const __m128d distance = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)));
-      // The consistent variant: bit for bit the scalar reference's sine.
-      const __m128d sine = Sleef_cinz_sind2_u10sse2(_mm_mul_pd(waveNumber, distance));
+      const __m128d sine = sineLanes<Sse2Sine>(_mm_mul_pd(waveNumber, distance));
       sum = _mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(sum), _mm_mul_pd(amplitude, sine)));
     }
     return _mm_cvtpd_ps(_mm_div_pd(_mm_cvtps_pd(sum), _mm_set1_pd(sources.divisor)));
@@ -53,7 +82,7 @@ struct Sse2Lanes {
   }
 
   static void sines(const double* radians, double* out) {
-    _mm_storeu_pd(out, Sleef_cinz_sind2_u10sse2(_mm_loadu_pd(radians)));
+    _mm_storeu_pd(out, sineLanes<Sse2Sine>(_mm_loadu_pd(radians)));
   }
 };
 
