@@ -2,13 +2,10 @@
 
 #include <cmath>
 #include <numbers>
-#include <unsupported/Eigen/FFT>
+
+#include "maths/portable_sine.hpp"
 
 namespace vantrel {
-
-struct SpectrumAnalyzer::Fft {
-  Eigen::FFT<float> engine;
-};
 
 namespace {
 
@@ -22,20 +19,22 @@ float monoOf(const PcmSample* frame) {
   return (static_cast<float>(frame[0]) + static_cast<float>(frame[1])) * (0.5F * sampleScale);
 }
 
-}  // namespace
-
-SpectrumAnalyzer::SpectrumAnalyzer() : fft_(std::make_unique<Fft>()) {
-  fft_->engine.SetFlag(Eigen::FFT<float>::HalfSpectrum);
-  for (std::size_t n = 0; n < analysisSize; ++n) {
-    const double phase = 2.0 * std::numbers::pi * static_cast<double>(n) / analysisSize;
-    hann_[n] = static_cast<float>(0.5 - 0.5 * std::cos(phase));
-  }
-  // The first transform builds the plan and the twiddle tables; do it now,
-  // so the audio thread never allocates.
-  fft_->engine.fwd(bins_.data(), windowed_.data(), analysisSize);
+// |bin|, from the exact squares and one correctly rounded square root, so
+// every build and C library gives the same bits.
+float magnitudeOf(std::complex<float> bin) {
+  const auto re = static_cast<double>(bin.real());
+  const auto im = static_cast<double>(bin.imag());
+  return static_cast<float>(std::sqrt(re * re + im * im));
 }
 
-SpectrumAnalyzer::~SpectrumAnalyzer() = default;
+}  // namespace
+
+SpectrumAnalyzer::SpectrumAnalyzer() : fft_(analysisSize) {
+  for (std::size_t n = 0; n < analysisSize; ++n) {
+    const double phase = 2.0 * std::numbers::pi * static_cast<double>(n) / analysisSize;
+    hann_[n] = static_cast<float>(0.5 - 0.5 * portableCosine(phase));
+  }
+}
 
 void SpectrumAnalyzer::reset() {
   history_.fill(0.0F);
@@ -58,9 +57,9 @@ void SpectrumAnalyzer::refresh(SpectrumArray& spectrum) {
   for (std::size_t n = 0; n < analysisSize; ++n) {
     windowed_[n] = history_[(oldest_ + n) % analysisSize] * hann_[n];
   }
-  fft_->engine.fwd(bins_.data(), windowed_.data(), analysisSize);
+  fft_.transformReal(windowed_, bins_);
   for (std::size_t k = 0; k < spectrum.size(); ++k) {
-    spectrum[k].store(std::abs(bins_[k]) * magnitudeScale, std::memory_order_relaxed);
+    spectrum[k].store(magnitudeOf(bins_[k]) * magnitudeScale, std::memory_order_relaxed);
   }
 }
 

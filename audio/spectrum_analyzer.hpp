@@ -1,6 +1,6 @@
 #pragma once
 // The spectrum of what the output plays: the last 1024 mono samples, a Hann
-// window and a 1024-point real FFT, refreshed every 512 frames. Magnitudes are
+// window and a 1024-point FFT, refreshed every 512 frames. Magnitudes are
 // scaled by 4/N, so a full-scale sine at a bin centre reads 1.0 in its bin.
 // The live layer and the offline track analysis both use this class, so they
 // give the same numbers for the same samples.
@@ -8,8 +8,8 @@
 #include <array>
 #include <complex>
 #include <cstddef>
-#include <memory>
 
+#include "audio/fourier_transform.hpp"
 #include "audio/pcm_format.hpp"
 #include "audio/spectrum.hpp"
 
@@ -20,9 +20,8 @@ static_assert(analysisSize / 2 == spectrumSize);
 
 class SpectrumAnalyzer {
  public:
-  // Builds the FFT plan at once: analysing later allocates nothing.
+  // Builds the FFT tables at once: analysing later allocates nothing.
   SpectrumAnalyzer();
-  ~SpectrumAnalyzer();
   SpectrumAnalyzer(const SpectrumAnalyzer&) = delete;
   SpectrumAnalyzer& operator=(const SpectrumAnalyzer&) = delete;
 
@@ -36,8 +35,7 @@ class SpectrumAnalyzer {
  private:
   void refresh(SpectrumArray& spectrum);
 
-  struct Fft;  // keeps Eigen out of this header
-  std::unique_ptr<Fft> fft_;
+  FourierTransform fft_;
   std::array<float, analysisSize> hann_{};
   std::array<float, analysisSize> history_{};  // ring of mono samples
   std::size_t oldest_ = 0;                     // ring position of the oldest sample

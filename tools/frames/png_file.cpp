@@ -1,12 +1,23 @@
 #include "tools/frames/png_file.hpp"
 
+#if VANTREL_FRAMES_PNG
 #include <png.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace vantrel::frames {
+
+#if !VANTREL_FRAMES_PNG
+
+bool writePngFile(const std::string&, const RgbImage&, std::string& error) {
+  error = "this build of vantrel-frames writes no PNG files (it was built without libpng)";
+  return false;
+}
+
+#else
 
 bool writePngFile(const std::string& path, const RgbImage& image, std::string& error) {
   // Open the file ourselves so that a failure reports the system's reason.
@@ -27,5 +38,7 @@ bool writePngFile(const std::string& path, const RgbImage& image, std::string& e
   if (written && !closed) error = std::strerror(errno);
   return written && closed;
 }
+
+#endif
 
 }  // namespace vantrel::frames
