@@ -24,5 +24,3 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 find_program(VANTREL_WINE wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VANTREL_WINE})
 
-# Eigen is headers only, so the host's copy serves the cross build too.
-set(Eigen3_DIR /usr/share/eigen3/cmake CACHE PATH "Eigen's package folder")
