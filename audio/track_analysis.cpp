@@ -1,31 +1,14 @@
 #include "audio/track_analysis.hpp"
 
 #include <cmath>
-
-#include "audio/audio_backend.hpp"
+#include <utility>
 
 namespace vantrel {
 
-namespace {
-
-std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path) {
-  std::vector<PcmSample> frames;
-  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
-  if (!decoder->open(path)) return frames;
-  constexpr std::size_t chunkFrames = 16 * 1024;
-  for (;;) {
-    const std::size_t used = frames.size();
-    frames.resize(used + chunkFrames * pcmChannels);
-    const std::size_t got = decoder->read(frames.data() + used, chunkFrames);
-    frames.resize(used + got * pcmChannels);
-    if (got == 0) return frames;
-  }
+TrackAnalysis::TrackAnalysis(std::vector<PcmSample> frames)
+    : frames_(std::move(frames)), block_(blockFrames * pcmChannels) {
+  frames_.resize(frames_.size() / pcmChannels * pcmChannels);  // whole frames only
 }
-
-}  // namespace
-
-TrackAnalysis::TrackAnalysis(const std::filesystem::path& path)
-    : frames_(decodeWholeTrack(path)), block_(blockFrames * pcmChannels) {}
 
 void TrackAnalysis::copyBlock(std::int64_t block, PcmSample* out) const {
   const auto length = static_cast<std::int64_t>(frameCount());

@@ -24,6 +24,8 @@ class TrackAnalysis {
   // Decodes the whole file at `path` (about 10 MB of frames per minute).
   // A file with no playable audio gives an analysis that reads all zero.
   explicit TrackAnalysis(const std::filesystem::path& path);
+  // The track as decoded already: interleaved stereo frames at pcmRate.
+  explicit TrackAnalysis(std::vector<PcmSample> frames);
 
   bool hasAudio() const { return !frames_.empty(); }
   // The decoded length of one pass through the track, in frames.
@@ -47,5 +49,9 @@ class TrackAnalysis {
   SpectrumAnalyzer analyzer_;
   std::vector<PcmSample> block_;
 };
+
+// Every frame of the file at `path` as this platform's decoder gives it, or
+// none when it holds no playable audio.
+std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path);
 
 }  // namespace vantrel

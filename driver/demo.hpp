@@ -34,6 +34,14 @@ void warmUpParticles(Demo& demo);
 
 enum class FrameOutcome { drawn, messageEnded };
 
+// Where the music stands when frame n (from 1) is drawn at the show's steady
+// pace, the frames 11 ms of clock time apart: (n - 1) x 11 / 1000 seconds,
+// computed this way so every player of the show rounds it alike.
+inline constexpr int frameSpacingMilliseconds = 11;
+inline double musicSecondsAtFrame(int frame) {
+  return static_cast<double>(frame - 1) * frameSpacingMilliseconds / 1000.0;
+}
+
 // Draws one frame into the cell screen: ripple field, spectrum bars, scroller.
 // messageEnded means the scroller ran out of message and the frame is void.
 FrameOutcome drawFrame(Demo& demo);

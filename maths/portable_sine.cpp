@@ -1,14 +1,27 @@
 #include "maths/portable_sine.hpp"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "maths/portable_sine_lanes.hpp"
 
 namespace vantrel {
 
 namespace {
+
+// The bit patterns of doubles (std::bit_cast is missing from some C++
+// libraries this builds with).
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+double fromBits(std::uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 // One lane.
 struct ScalarOps {
@@ -17,16 +30,10 @@ struct ScalarOps {
   static double add(double a, double b) { return a + b; }
   static double sub(double a, double b) { return a - b; }
   static double mul(double a, double b) { return a * b; }
-  static bool quadrantIsOdd(double shifted) {
-    return (std::bit_cast<std::uint64_t>(shifted) & 1) != 0;
-  }
-  static std::uint64_t signOfQuadrant(double shifted) {
-    return (std::bit_cast<std::uint64_t>(shifted) & 2) << 62;
-  }
+  static bool quadrantIsOdd(double shifted) { return (bitsOf(shifted) & 1) != 0; }
+  static std::uint64_t signOfQuadrant(double shifted) { return (bitsOf(shifted) & 2) << 62; }
   static double select(bool odd, double a, double b) { return odd ? a : b; }
-  static double flipSign(double v, std::uint64_t sign) {
-    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) ^ sign);
-  }
+  static double flipSign(double v, std::uint64_t sign) { return fromBits(bitsOf(v) ^ sign); }
 };
 
 constexpr double twoPi = 6.28318530717958647692;

@@ -10,7 +10,7 @@ namespace {
 // The font draws every code from 32 to 121 in the message's style; the
 // message stays inside that range.
 constexpr bool usesMessageCharactersOnly(std::string_view text) {
-  return std::ranges::all_of(text, [](char c) { return c >= ' ' && c <= 'y'; });
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= 'y'; });
 }
 
 constexpr std::string_view greeting =

@@ -86,15 +86,11 @@ class FramesRun {
   // Up to options_.frames frames, or until the scroller runs out of message.
   bool runFrameLoop() {
     for (int frame = 1;; ++frame) {
-      if (feed_) feed_->fill(secondsIntoTrack(frame), *spectrum_);
+      if (feed_) feed_->fill(musicSecondsAtFrame(frame), *spectrum_);
       if (drawFrame(*demo_) == FrameOutcome::messageEnded) return writeLine(endedLine(frame));
       if (isShown(frame) && !showFrame(frame)) return false;
       if (frame == options_.frames) return true;
     }
-  }
-
-  static double secondsIntoTrack(int frame) {
-    return static_cast<double>(frame - 1) * frameSpacingMilliseconds / 1000.0;
   }
 
   bool isShown(int frame) const { return frame == 1 || frame % options_.every == 0; }

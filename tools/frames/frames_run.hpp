@@ -10,10 +10,6 @@ namespace vantrel::frames {
 
 inline constexpr int framesUsageStatus = 2;  // bad command line or unwritable output
 
-// The spectrum that frame n reads stands (n - 1) x 11 ms into the track: the
-// demo's frames are at least 11 ms of clock time apart.
-inline constexpr int frameSpacingMilliseconds = 11;
-
 struct FramesResult {
   int status = 0;     // the tool's exit status
   std::string error;  // one line when status is not 0
