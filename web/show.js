@@ -1,0 +1,283 @@
+// Plays vantrel in the page: the frame code (WebAssembly) draws every frame,
+// the music plays through Web Audio, and the frames follow the music's clock
+// at the show's pace of one frame every 11 ms.
+//
+//   index.html            the show, seeded from the time of day
+//   index.html?seed=N     the show of seed N
+//   index.html?seed=N&test  no sound and no clock: frames stepped on request,
+//                         for tests (see window.vantrelTest below)
+'use strict';
+
+(() => {
+  const frameSeconds = 0.011;
+  const sampleRate = 44100;
+  const pictureWidth = 640;
+  const pictureHeight = 600;
+  const params = new URLSearchParams(location.search);
+  const testMode = params.has('test');
+
+  const canvas = document.getElementById('screen');
+  const context2d = canvas.getContext('2d');
+  const imageData = context2d.createImageData(pictureWidth, pictureHeight);
+  const notice = document.getElementById('notice');
+  const noticeText = document.getElementById('notice-text');
+  const noticeButton = document.getElementById('notice-button');
+
+  function say(text, buttonLabel, onClick) {
+    noticeText.textContent = text;
+    noticeButton.hidden = !buttonLabel;
+    if (buttonLabel) {
+      noticeButton.textContent = buttonLabel;
+      noticeButton.onclick = onClick;
+    }
+    notice.hidden = false;
+  }
+  function quiet() {
+    notice.hidden = true;
+  }
+
+  // Whole-number scaling to the largest size that fits the window (smaller
+  // windows shrink the picture, still without smoothing).
+  function fitCanvas() {
+    const fit = Math.min(innerWidth / pictureWidth, innerHeight / pictureHeight);
+    const scale = testMode ? 1 : fit >= 1 ? Math.floor(fit) : fit;
+    canvas.style.width = `${pictureWidth * scale}px`;
+    canvas.style.height = `${pictureHeight * scale}px`;
+  }
+
+  // Seconds since local midnight in whole milliseconds, as the native demo
+  // seeds its particles.
+  function seedFromClock() {
+    const now = new Date();
+    const midnight = new Date(now.getFullYear(), now.getMonth(), now.getDate());
+    return (now - midnight) >>> 0;
+  }
+  function chosenSeed() {
+    const seed = params.get('seed');
+    return seed !== null && /^\d+$/.test(seed) ? Number(seed) >>> 0 : seedFromClock();
+  }
+
+  // --- the frame code -------------------------------------------------------
+
+  let wasm = null;
+
+  function paint() {
+    const at = wasm._vantrel_picture();
+    const rgb = wasm.HEAPU8.subarray(at, at + pictureWidth * pictureHeight * 3);
+    const rgba = imageData.data;
+    for (let i = 0, j = 0; i < rgb.length; i += 3, j += 4) {
+      rgba[j] = rgb[i];
+      rgba[j + 1] = rgb[i + 1];
+      rgba[j + 2] = rgb[i + 2];
+      rgba[j + 3] = 255;
+    }
+    context2d.putImageData(imageData, 0, 0);
+  }
+
+  function cellBytes() {
+    const at = wasm._vantrel_cells();
+    return wasm.HEAPU8.slice(at, at + 16000);
+  }
+
+  // --- the music ------------------------------------------------------------
+
+  // 16-bit samples back from the decoder's floats. Decoders divide by 32768,
+  // or (Chromium) negative values by 32768 and positive ones by 32767; either
+  // way the sample is the one that maps back to the same float.
+  function toSample(x) {
+    if (x <= 0) return Math.max(-32768, Math.round(x * 32768));
+    const byHigh = Math.round(x * 32767);
+    if (Math.fround(byHigh / 32767) === x) return Math.min(32767, byHigh);
+    return Math.min(32767, Math.round(x * 32768));
+  }
+
+  // Hands the decoded music to the frame code, so the bars show it.
+  function giveMusic(buffer) {
+    const frames = buffer.length;
+    const left = buffer.getChannelData(0);
+    const right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
+    const at = wasm._vantrel_music_buffer(frames) >> 1;
+    const samples = wasm.HEAP16;
+    for (let i = 0; i < frames; ++i) {
+      samples[at + 2 * i] = toSample(left[i]);
+      samples[at + 2 * i + 1] = toSample(right[i]);
+    }
+    wasm._vantrel_music_ready();
+  }
+
+  // The music decoded at 44.1 kHz: the lossless copy of the demo's own
+  // decoding first (the bars then match the native demo exactly), the MP3 if
+  // that fails; null when neither can be had.
+  async function loadMusic() {
+    const decoder = new OfflineAudioContext(2, 1, sampleRate);
+    for (const name of ['BlueNoise.flac', 'BlueNoise.mp3']) {
+      try {
+        const response = await fetch(name);
+        if (!response.ok) continue;
+        return await decoder.decodeAudioData(await response.arrayBuffer());
+      } catch (error) {
+        console.warn(`vantrel: cannot use ${name}:`, error);
+      }
+    }
+    return null;
+  }
+
+  // --- the live show --------------------------------------------------------
+
+  class LiveShow {
+    constructor(music) {
+      this.music = music;
+      this.audio = null;
+      this.frame = 0;
+      this.running = false;
+      this.framesDrawn = 0;
+      this.paints = 0;
+    }
+
+    // The audio clock where there is sound, the page's clock otherwise.
+    now() {
+      if (!this.audio) return performance.now() / 1000;
+      // What is heard now left the graph this long ago.
+      const latency = (this.audio.baseLatency || 0) + (this.audio.outputLatency || 0);
+      return this.audio.currentTime - latency;
+    }
+
+    async start() {
+      wasm._vantrel_start(chosenSeed());
+      this.frame = 0;
+      this.running = true;
+      if (this.music && window.AudioContext) {
+        this.audio = this.audio || new AudioContext({ sampleRate });
+        if (this.audio.state === 'suspended') await this.waitForGesture();
+        this.source = this.audio.createBufferSource();
+        this.source.buffer = this.music;
+        this.source.loop = true;  // a slow machine's show outlasts the track
+        this.source.connect(this.audio.destination);
+        this.startTime = this.audio.currentTime + 0.05;
+        this.source.start(this.startTime);
+      } else {
+        this.startTime = this.now();
+      }
+      quiet();
+      requestAnimationFrame(() => this.tick());
+    }
+
+    waitForGesture() {
+      return new Promise((resolve) => {
+        say('vantrel: a text-mode demo with music.', 'Click to start', async () => {
+          quiet();
+          await this.audio.resume();
+          resolve();
+        });
+      });
+    }
+
+    // Draws every frame that is due by the clock, and shows the last.
+    tick() {
+      if (!this.running) return;
+      const elapsed = this.now() - this.startTime;
+      const due = elapsed < 0 ? 0 : Math.floor(elapsed / frameSeconds) + 1;
+      let drew = false;
+      while (this.frame < due && this.running) {
+        this.frame += 1;
+        if (wasm._vantrel_draw_frame(this.frame) === 0) {
+          this.finish('The end.');
+          return;
+        }
+        this.framesDrawn += 1;
+        drew = true;
+      }
+      if (drew) {
+        paint();
+        this.paints += 1;
+      }
+      requestAnimationFrame(() => this.tick());
+    }
+
+    // For tests: the cells of the frame last drawn.
+    cellBytes() {
+      return cellBytes();
+    }
+
+    finish(text) {
+      this.running = false;
+      if (this.source) {
+        this.source.stop();
+        this.source.disconnect();
+        this.source = null;
+      }
+      say(text, 'Play again', () => this.start());
+    }
+  }
+
+  // --- the test mode --------------------------------------------------------
+
+  async function sha256Hex(bytes) {
+    const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
+    return Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+  }
+
+  // For tests: frames stepped on request, exactly as the native frame tool
+  // steps them (frame n reads the music (n - 1) x 11 ms in).
+  function testInterface(seed) {
+    return {
+      seed,
+      // The SHA-256 of every frame's 16000 cell bytes, frame 1 first, up to
+      // the frame in which the message runs out (not included), or `limit`.
+      async cellDigests(limit = Infinity) {
+        wasm._vantrel_start(seed);
+        const digests = [];
+        for (let frame = 1; frame <= limit && wasm._vantrel_draw_frame(frame) === 1; ++frame) {
+          digests.push(await sha256Hex(cellBytes()));
+        }
+        return digests;
+      },
+      // Draws frames 1 to n and shows frame n on the canvas at scale 1.
+      showFrame(n) {
+        wasm._vantrel_start(seed);
+        for (let frame = 1; frame <= n; ++frame) wasm._vantrel_draw_frame(frame);
+        paint();
+      },
+    };
+  }
+
+  // --- start ----------------------------------------------------------------
+
+  async function main() {
+    fitCanvas();
+    addEventListener('resize', fitCanvas);
+    if (typeof WebAssembly !== 'object' || typeof createVantrelModule !== 'function') {
+      say('vantrel needs WebAssembly, which this browser does not offer.');
+      return;
+    }
+    say('Loading...');
+    try {
+      wasm = await createVantrelModule();
+    } catch (error) {
+      say(`vantrel could not start its WebAssembly code: ${error}`);
+      return;
+    }
+    const music = typeof OfflineAudioContext === 'function' ? await loadMusic() : null;
+    wasm._vantrel_start(0);
+    if (music) giveMusic(music);
+    if (testMode) {
+      quiet();
+      window.vantrelTest = testInterface(chosenSeed());
+      window.vantrelTest.hasMusic = music !== null;
+      return;
+    }
+    const show = new LiveShow(music);
+    window.vantrelLive = show;
+    addEventListener('keydown', (event) => {
+      if (event.key === 'Escape' && show.running) show.finish('Ended with Esc.');
+    });
+    if (!window.AudioContext) {
+      say('This browser offers no audio: the show runs silent, with empty bars.', 'Start', () =>
+        show.start());
+      return;
+    }
+    show.start();
+  }
+
+  main();
+})();
