@@ -76,10 +76,8 @@ std::size_t Mpg123Decoder::read(PcmSample* out, std::size_t frames) {
 
 bool Mpg123Decoder::rewind() {
   if (handle_ == nullptr) return false;
-  ended_ = false;
-  if (mpg123_seek(handle_, 0, SEEK_SET) == 0) return true;
-  // A stream that broke off may refuse to seek; opening it afresh always
-  // starts at the first frame.
+  // Opened afresh, a track decodes exactly as the first time; libmpg123's
+  // seek back to the start can decode a damaged stream differently.
   const std::filesystem::path path = path_;
   return open(path);
 }

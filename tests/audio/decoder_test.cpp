@@ -57,6 +57,27 @@ TEST(Decoder, TurnsA22050HzMonoFileInto44100HzStereo) {
   EXPECT_NEAR(spectrum[32].load(), 0.5, 0.05);
 }
 
+// A damaged file found by fuzzing (the start of a track with a mangled
+// frame): played again from the start, it must give the same samples, or
+// every repeat of the music would sound different.
+TEST(Decoder, ReadsADamagedTrackAlikeAfterARewind) {
+  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  ASSERT_TRUE(decoder->open(VANTREL_AUDIO_TEST_DATA "/damaged-lame-start.mp3"));
+  const auto readAll = [&decoder] {
+    std::vector<PcmSample> samples;
+    std::vector<PcmSample> chunk(4096 * pcmChannels);
+    while (const std::size_t got = decoder->read(chunk.data(), 4096)) {
+      samples.insert(samples.end(), chunk.begin(),
+                     chunk.begin() + static_cast<std::ptrdiff_t>(got * pcmChannels));
+    }
+    return samples;
+  };
+  const std::vector<PcmSample> first = readAll();
+  ASSERT_FALSE(first.empty());
+  ASSERT_TRUE(decoder->rewind());
+  EXPECT_EQ(readAll(), first);
+}
+
 // Bad music files, each in place of BlueNoise.mp3.
 enum class Damage { missing, empty, randomBytes, renamedWav, truncated, corruptMiddle, folder };
 

@@ -1,0 +1,106 @@
+// The terminal key decoder over arbitrary bytes split at arbitrary read
+// boundaries, its promises checked on every run:
+// - the same bytes give the same keys however the reads split them;
+// - an Esc that a quiet poll found standing alone stays Esc, whatever comes
+//   after it, even behind keys still waiting to be taken;
+// - keys never hold more bytes than came in, and bytes with no ESC among
+//   them, valid UTF-8, come out as exactly those characters.
+
+#include <string>
+#include <vector>
+
+#include "fuzz_input.hpp"
+#include "platform/terminal/key_decoder.hpp"
+
+namespace vantrel::fuzz {
+namespace {
+
+// Feeds `bytes` in reads of the given sizes, taking every key that is ready
+// after each read, then settles what is held with quiet polls.
+std::vector<KeyPress> decode(std::string_view bytes, const std::vector<std::size_t>& reads) {
+  KeyDecoder decoder;
+  std::vector<KeyPress> keys;
+  const auto takeReady = [&](bool quiet) {
+    for (KeyPress key = decoder.next(quiet); !key.empty(); key = decoder.next(quiet)) {
+      keys.push_back(key);
+    }
+  };
+  std::size_t read = 0;
+  while (!bytes.empty()) {
+    const std::size_t wanted = reads.empty() ? bytes.size() : reads[read++ % reads.size()];
+    std::string_view chunk = bytes.substr(0, wanted == 0 ? 1 : wanted);
+    while (!chunk.empty()) {  // a full buffer takes the rest after the keys ready
+      const std::size_t fitted = decoder.feed(chunk);
+      chunk.remove_prefix(fitted);
+      bytes.remove_prefix(fitted);
+      takeReady(false);
+      require(fitted > 0 || decoder.pending() < KeyDecoder::capacity,
+              "the decoder stops taking bytes");
+    }
+  }
+  takeReady(true);
+  return keys;
+}
+
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : (lead >> 5) == 6  ? 2
+                               : (lead >> 4) == 14 ? 3
+                               : (lead >> 3) == 30 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+void checkSplitsAgree(std::string_view bytes, const std::vector<std::size_t>& reads) {
+  const std::vector<KeyPress> whole = decode(bytes, {});
+  const std::vector<KeyPress> split = decode(bytes, reads);
+  require(whole == split, "the same bytes give other keys when the reads split them otherwise");
+  std::size_t keyBytes = 0;
+  for (const KeyPress& key : whole) keyBytes += key.length;
+  require(keyBytes <= bytes.size(), "the keys hold more bytes than came in");
+  if (bytes.find('\x1b') == std::string_view::npos && isValidUtf8(bytes)) {
+    std::string text;
+    for (const KeyPress& key : whole) text += key.view();
+    require(text == bytes, "characters lost or invented");
+  }
+}
+
+// Plain keys waiting, then an ESC that a quiet poll sees standing alone, then
+// anything at all: the Esc is the key right after the plain ones.
+void checkSettledEscStays(std::string_view waiting, std::string_view after) {
+  KeyDecoder decoder;
+  std::vector<KeyPress> keys;
+  std::string plain;
+  for (const char c : waiting) {
+    if (c >= 'a' && c <= 'z' && plain.size() < 40) plain += c;
+  }
+  decoder.feed(plain + '\x1b');
+  if (KeyPress key = decoder.next(true); !key.empty()) keys.push_back(key);
+  decoder.feed(after.substr(0, KeyDecoder::capacity - decoder.pending()));
+  for (KeyPress key = decoder.next(true); !key.empty(); key = decoder.next(true))
+    keys.push_back(key);
+  require(keys.size() > plain.size() && keys[plain.size()].isEscape(),
+          "an Esc a quiet poll found alone was read as something else");
+}
+
+}  // namespace
+}  // namespace vantrel::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vantrel::fuzz;
+  FuzzInput input(data, size);
+  std::vector<std::size_t> reads(input.number(1, 8));
+  for (std::size_t& read : reads) read = input.number(1, 40);
+  const std::string_view bytes = asText(input.rest());
+  checkSplitsAgree(bytes, reads);
+  checkSettledEscStays(bytes.substr(0, bytes.size() / 2), bytes.substr(bytes.size() / 2));
+  return 0;
+}
