@@ -17,8 +17,8 @@ namespace vantrel {
 // What the demo found, and whether it made a screen buffer of its own.
 struct ConsoleRestore {
   HANDLE input = nullptr;
-  HANDLE original = nullptr;  // the screen buffer that was active
-  bool madeOwnBuffer = false;
+  HANDLE original = nullptr;   // the screen buffer that was active
+  bool madeOwnBuffer = false;  // made a buffer of its own to show instead
   DWORD inputMode = 0;
   CONSOLE_CURSOR_INFO cursor{};
   CONSOLE_SCREEN_BUFFER_INFO screen{};

@@ -185,20 +185,6 @@ TEST_F(WindowsConsoleTest, ASmallerConsoleShowsThePicturesTopLeft) {
   expectConsoleShows(picture, 40, 20);
 }
 
-TEST_F(WindowsConsoleTest, TheUsersBufferIsLeftAloneWhileThePictureShows) {
-  presentPicture();
-  EXPECT_GT(ActiveBuffer().rowsWithBlocks(), 0);
-  CONSOLE_SCREEN_BUFFER_INFO user{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(userBuffer(), &user));
-  EXPECT_EQ(user.dwSize.X, originalScreen.dwSize.X);
-  EXPECT_EQ(user.dwSize.Y, originalScreen.dwSize.Y);
-  std::wstring text(std::size(testing::userText) - 1, L'\0');
-  DWORD read = 0;
-  ReadConsoleOutputCharacterW(userBuffer(), text.data(), static_cast<DWORD>(text.size()),
-                              COORD{0, testing::userTextRow}, &read);
-  EXPECT_EQ(text, testing::userText);
-}
-
 TEST_F(WindowsConsoleTest, RestoreGivesTheUsersBufferBackAsItWas) {
   presentPicture();
   console->restore();
