@@ -60,6 +60,22 @@ KeyPress keyPressForCodePoint(char32_t codePoint) {
 }
 
 std::optional<KeyPress> ConsoleKeyDecoder::decode(const ConsoleKeyEvent& event) {
+  const auto press = decodeOnce(event);
+  if (press) {
+    repeatedPress_ = *press;
+    // A count of 0 still stands for the one press the event reports.
+    repeatsLeft_ = event.repeatCount > 1 ? static_cast<std::uint16_t>(event.repeatCount - 1) : 0;
+  }
+  return press;
+}
+
+std::optional<KeyPress> ConsoleKeyDecoder::takeRepeat() {
+  if (repeatsLeft_ == 0) return std::nullopt;
+  --repeatsLeft_;
+  return repeatedPress_;
+}
+
+std::optional<KeyPress> ConsoleKeyDecoder::decodeOnce(const ConsoleKeyEvent& event) {
   if (!event.keyDown) return std::nullopt;
   // Wine reports Esc with the virtual key and no character; Windows with both.
   if (event.virtualKey == virtual_key::escape || event.character == KeyPress::escape) {

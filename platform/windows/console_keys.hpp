@@ -14,20 +14,30 @@ struct ConsoleKeyEvent {
   bool keyDown = false;
   std::uint16_t virtualKey = 0;
   std::uint16_t scanCode = 0;
-  char16_t character = 0;  // UTF-16 code unit; 0 when the key has no character
+  char16_t character = 0;         // UTF-16 code unit; 0 when the key has no character
+  std::uint16_t repeatCount = 1;  // a key held down may come as one event for n presses
 };
 
 // Decodes one event at a time. A character outside the Basic Multilingual
 // Plane arrives as two events (high then low surrogate), so the decoder
-// keeps the first half until the second comes.
+// keeps the first half until the second comes. An event with a repeat count
+// of n stands for n presses: decode gives the first, takeRepeat the others,
+// one per call, so each is taken in a frame of its own.
 class ConsoleKeyDecoder {
  public:
   // The key press the event stands for, or nothing when it is to be skipped:
   // releases, modifier and lock keys alone, and the first half of a pair.
   std::optional<KeyPress> decode(const ConsoleKeyEvent& event);
 
+  // The next press still owed by the last decoded event's repeat count.
+  std::optional<KeyPress> takeRepeat();
+
  private:
+  std::optional<KeyPress> decodeOnce(const ConsoleKeyEvent& event);
+
   char16_t pendingHighSurrogate_ = 0;
+  KeyPress repeatedPress_{};
+  std::uint16_t repeatsLeft_ = 0;
 };
 
 // Virtual-key codes the decoder looks at (the values of the Windows VK_ names).

@@ -16,11 +16,6 @@ static_assert(virtual_key::escape == VK_ESCAPE && virtual_key::shift == VK_SHIFT
               virtual_key::rightWindows == VK_RWIN && virtual_key::leftShift == VK_LSHIFT &&
               virtual_key::rightAlt == VK_RMENU);
 
-// Answers Ctrl+C and Ctrl+Break as handled, so neither ends the demo.
-BOOL WINAPI ignoreBreakKeys(DWORD controlType) {
-  return controlType == CTRL_C_EVENT || controlType == CTRL_BREAK_EVENT ? TRUE : FALSE;
-}
-
 std::wstring toWide(std::string_view text) {
   if (text.empty()) return {};
   const int length =
@@ -28,14 +23,6 @@ std::wstring toWide(std::string_view text) {
   std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
-}
-
-std::wstring consoleTitle() {
-  // GetConsoleTitleW gives no length up front; 1024 covers any title a user sets.
-  std::wstring title(1024, L'\0');
-  const DWORD length = GetConsoleTitleW(title.data(), static_cast<DWORD>(title.size()));
-  title.resize(length);
-  return title;
 }
 
 // A cell's code page 437 byte as the UTF-16 character the console shows, so
@@ -51,48 +38,29 @@ SMALL_RECT toRect(const WriteRegion& region) {
 
 }  // namespace
 
-bool resizeConsole(HANDLE output, SHORT columns, SHORT rows) {
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!GetConsoleScreenBufferInfo(output, &info)) return false;
-  // The window must always fit inside the buffer: shrink the window to what
-  // both the old and the new buffer hold, resize the buffer, then grow the
-  // window to the new size, as far as the screen allows.
-  const SHORT windowWidth = static_cast<SHORT>(info.srWindow.Right - info.srWindow.Left + 1);
-  const SHORT windowHeight = static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top + 1);
-  const SMALL_RECT common{0, 0, static_cast<SHORT>(std::min(windowWidth, columns) - 1),
-                          static_cast<SHORT>(std::min(windowHeight, rows) - 1)};
-  SetConsoleWindowInfo(output, TRUE, &common);
-  const bool resized = SetConsoleScreenBufferSize(output, COORD{columns, rows}) != FALSE;
-
-  if (!GetConsoleScreenBufferInfo(output, &info)) return resized;
-  const COORD largest = GetLargestConsoleWindowSize(output);
-  auto fit = [](SHORT wanted, SHORT buffer, SHORT screen) {
-    SHORT size = std::min(wanted, buffer);
-    if (screen > 0) size = std::min(size, screen);
-    return static_cast<SHORT>(std::max<SHORT>(size, 1) - 1);
-  };
-  const SMALL_RECT window{0, 0, fit(columns, info.dwSize.X, largest.X),
-                          fit(rows, info.dwSize.Y, largest.Y)};
-  SetConsoleWindowInfo(output, TRUE, &window);
-  return resized;
+HANDLE makeConsoleScreenBuffer() {
+  return CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
 }
 
-WindowsConsole::WindowsConsole(HANDLE input, HANDLE output) : input_(input), output_(output) {}
+WindowsConsole::WindowsConsole(HANDLE input, HANDLE output, ScreenBufferMaker makeScreenBuffer)
+    : input_(input), output_(output), drawing_(output), makeScreenBuffer_(makeScreenBuffer) {}
 
 WindowsConsole::~WindowsConsole() {
   restore();
 }
 
 void WindowsConsole::openWindow() {
-  saved_.inputModeValid = GetConsoleMode(input_, &saved_.inputMode) != FALSE;
-  saved_.cursorValid = GetConsoleCursorInfo(output_, &saved_.cursor) != FALSE;
-  saved_.screenValid = GetConsoleScreenBufferInfo(output_, &saved_.screen) != FALSE;
-  saved_.title = consoleTitle();
-  saved_.titleValid = true;
+  holdOriginalBuffer();
+  ConsoleRestore found = captureConsole(input_, original_);
+  const HANDLE own = makeScreenBuffer_();
+  if (own != nullptr && own != INVALID_HANDLE_VALUE) ownBuffer_ = own;
+  found.madeOwnBuffer = ownBuffer_ != nullptr;
+  armConsoleRestore(found);
   // Raw input: no Ctrl+C processing, no line editing, no echo. Ctrl+C then
-  // arrives as the key with character 3; the handler catches Ctrl+Break.
+  // arrives as the key with character 3; the event handler catches Ctrl+Break.
   SetConsoleMode(input_, 0);
-  SetConsoleCtrlHandler(ignoreBreakKeys, TRUE);
+  takeOwnScreenBuffer();
   // Wine's console starts reading its terminal only once the input has been
   // peeked at or waited on (counting the events is not enough); peek once.
   INPUT_RECORD ignored{};
@@ -101,8 +69,31 @@ void WindowsConsole::openWindow() {
   open_ = true;
 }
 
+// A standard output handle may stand for whichever buffer is active (it
+// does under wine), so a handle to the buffer active now is taken, CONOUT$,
+// to make that one active again at the end.
+void WindowsConsole::holdOriginalBuffer() {
+  original_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  openedOriginal_ = original_ != INVALID_HANDLE_VALUE;
+  if (!openedOriginal_) original_ = output_;
+}
+
+// The picture goes to a buffer of our own, so the user's text, buffer size,
+// window and cursor stay untouched underneath. A console that will not show
+// another buffer gets the picture in its own, as far as that goes.
+void WindowsConsole::takeOwnScreenBuffer() {
+  if (ownBuffer_ == nullptr) return;
+  if (SetConsoleActiveScreenBuffer(ownBuffer_)) {
+    drawing_ = ownBuffer_;
+    return;
+  }
+  CloseHandle(ownBuffer_);
+  ownBuffer_ = nullptr;
+}
+
 void WindowsConsole::setWindowRows(int rows) {
-  resizeConsole(output_, static_cast<SHORT>(screenColumns),
+  resizeConsole(drawing_, static_cast<SHORT>(screenColumns),
                 static_cast<SHORT>(std::clamp(rows, 1, 999)));
 }
 
@@ -115,9 +106,9 @@ void WindowsConsole::setWindowTitle(std::string_view title) {
 
 void WindowsConsole::hideCursor() {
   CONSOLE_CURSOR_INFO cursor{};
-  if (!GetConsoleCursorInfo(output_, &cursor)) cursor.dwSize = 25;
+  if (!GetConsoleCursorInfo(drawing_, &cursor)) cursor.dwSize = 25;
   cursor.bVisible = FALSE;
-  SetConsoleCursorInfo(output_, &cursor);
+  SetConsoleCursorInfo(drawing_, &cursor);
 }
 
 void WindowsConsole::writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
@@ -132,7 +123,7 @@ void WindowsConsole::writeCells(const Cell* cells, BufferCoord bufferSize, Buffe
     frame_[i].Attributes = cells[i].attribute;
   }
   SMALL_RECT rect = toRect(region);
-  if (WriteConsoleOutputW(output_, frame_.data(),
+  if (WriteConsoleOutputW(drawing_, frame_.data(),
                           COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)},
                           COORD{bufferCoord.x, bufferCoord.y}, &rect)) {
     region = {rect.Left, rect.Top, rect.Right, rect.Bottom};
@@ -140,6 +131,7 @@ void WindowsConsole::writeCells(const Cell* cells, BufferCoord bufferSize, Buffe
 }
 
 KeyPress WindowsConsole::pollKey() {
+  if (const auto repeat = keys_.takeRepeat()) return *repeat;
   DWORD waiting = 0;
   while (GetNumberOfConsoleInputEvents(input_, &waiting) && waiting > 0) {
     INPUT_RECORD record{};
@@ -150,7 +142,8 @@ KeyPress WindowsConsole::pollKey() {
     const auto press = keys_.decode({.keyDown = key.bKeyDown != FALSE,
                                      .virtualKey = key.wVirtualKeyCode,
                                      .scanCode = key.wVirtualScanCode,
-                                     .character = static_cast<char16_t>(key.uChar.UnicodeChar)});
+                                     .character = static_cast<char16_t>(key.uChar.UnicodeChar),
+                                     .repeatCount = key.wRepeatCount});
     if (press) return *press;
   }
   return {};
@@ -159,15 +152,12 @@ KeyPress WindowsConsole::pollKey() {
 void WindowsConsole::restore() noexcept {
   if (!open_) return;
   open_ = false;
-  if (saved_.screenValid) {
-    resizeConsole(output_, saved_.screen.dwSize.X, saved_.screen.dwSize.Y);
-    SetConsoleWindowInfo(output_, TRUE, &saved_.screen.srWindow);
-    SetConsoleCursorPosition(output_, saved_.screen.dwCursorPosition);
-  }
-  if (saved_.titleValid) SetConsoleTitleW(saved_.title.c_str());
-  if (saved_.cursorValid) SetConsoleCursorInfo(output_, &saved_.cursor);
-  if (saved_.inputModeValid) SetConsoleMode(input_, saved_.inputMode);
-  SetConsoleCtrlHandler(ignoreBreakKeys, FALSE);
+  runConsoleRestore();
+  if (ownBuffer_ != nullptr) CloseHandle(ownBuffer_);
+  if (openedOriginal_) CloseHandle(original_);
+  ownBuffer_ = nullptr;
+  openedOriginal_ = false;
+  drawing_ = output_;
 }
 
 }  // namespace vantrel

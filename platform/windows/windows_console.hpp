@@ -1,26 +1,31 @@
 #pragma once
-// The demo's console on Windows: the process's own console, sized to the
-// picture, written with one WriteConsoleOutputW call per frame.
+// The demo's console on Windows: a screen buffer of the demo's own in the
+// process's console, sized to the picture and written with one
+// WriteConsoleOutputW call per frame; the user's buffer is made active again
+// at the end, so their text comes back as it was.
 
 #include <windows.h>
 
 #include <array>
-#include <string>
 
 #include "driver/cell_screen.hpp"
 #include "platform/console.hpp"
 #include "platform/windows/console_keys.hpp"
+#include "platform/windows/console_restore.hpp"
+#include "platform/windows/console_size.hpp"
 
 namespace vantrel {
 
-// Sizes the screen buffer and the window of `output` to columns x rows, as
-// far as the console allows (a screen too small keeps a smaller window and
-// scrolls). Returns false when the buffer could not be given that size.
-bool resizeConsole(HANDLE output, SHORT columns, SHORT rows);
+// Makes a new screen buffer in the process's console; gives
+// INVALID_HANDLE_VALUE when the console refuses one.
+using ScreenBufferMaker = HANDLE (*)();
+HANDLE makeConsoleScreenBuffer();
 
 class WindowsConsole final : public Console {
  public:
-  WindowsConsole(HANDLE input, HANDLE output);
+  // `output` is the screen buffer that is active when the demo starts.
+  WindowsConsole(HANDLE input, HANDLE output,
+                 ScreenBufferMaker makeScreenBuffer = makeConsoleScreenBuffer);
   ~WindowsConsole() override;
   WindowsConsole(const WindowsConsole&) = delete;
   WindowsConsole& operator=(const WindowsConsole&) = delete;
@@ -35,22 +40,23 @@ class WindowsConsole final : public Console {
   KeyPress pollKey() override;
   void restore() noexcept override;
 
+  // The buffer the frames go to: the demo's own while the window is open,
+  // the original one when the console refused a new buffer.
+  HANDLE drawingBuffer() const { return drawing_; }
+  bool drawsOnOwnBuffer() const { return ownBuffer_ != nullptr; }
+
  private:
-  // What openWindow found, given back by restore.
-  struct Saved {
-    DWORD inputMode = 0;
-    CONSOLE_CURSOR_INFO cursor{};
-    CONSOLE_SCREEN_BUFFER_INFO screen{};
-    std::wstring title;
-    bool inputModeValid = false;
-    bool cursorValid = false;
-    bool screenValid = false;
-    bool titleValid = false;
-  };
+  void holdOriginalBuffer();
+  void takeOwnScreenBuffer();
 
   HANDLE input_;
   HANDLE output_;
-  Saved saved_;
+  // The buffer that was active at the start, to make active again at the end.
+  HANDLE original_ = nullptr;
+  bool openedOriginal_ = false;
+  HANDLE drawing_;
+  HANDLE ownBuffer_ = nullptr;
+  ScreenBufferMaker makeScreenBuffer_;
   bool open_ = false;
   ConsoleKeyDecoder keys_;
   // The frame in the console's own records; filled in place every frame.

@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Usage: demo_in_wine_console.sh WINE VANTREL_EXE MUSIC_FOLDER
-# The Windows demo in a terminal, through wine's console: it draws its block
-# picture, Ctrl+C does not end it, Esc ends it with exit status 0. Without a
-# console it says why and exits with status 2.
+# Usage: demo_in_wine_console.sh WINE VANTREL_EXE MUSIC_FOLDER esc|end
+# The Windows demo in a terminal, through wine's console.
+#   esc: without a console it says why and exits with status 2. Started
+#        alone, it draws its block picture, Ctrl+C and other keys do not end
+#        it, Esc ends it with exit status 0 and nothing of the picture stays.
+#        Started from cmd after cmd has put lines of its own on the console,
+#        Esc ends it and the console shows cmd's lines again.
+#   end: started from cmd the same way, the whole show runs, ends by itself
+#        with exit status 0 and the console shows cmd's lines again.
+# (Ctrl+C is not tried under cmd: wine's terminal console sends it to every
+# process in the terminal's foreground group, and it ends cmd.)
 set -euo pipefail
 wine=$1
 demo=$2
 folder=$3
-socket="vantrel-wine-$$"
+mode=$4
+socket="vantrel-wine-$mode-$$"
 work=$(mktemp -d)
 status="$work/status"
 cleanup() {
@@ -34,29 +42,84 @@ wait_for() {
   return 1
 }
 
-shows_blocks() { tmux -L "$socket" capture-pane -p -t demo | grep -q '[█▀▄▌▐]'; }
+screen() { tmux -L "$socket" capture-pane -p -t demo; }
+shows_blocks() { screen | grep -q '[█▀▄▌▐│]'; }
 has_ended() { [[ -s "$status" ]]; }
 
-set +e
-(cd "$folder" && "$wine" "$demo" </dev/null >"$work/no-console.txt" 2>&1)
-no_console_status=$?
-set -e
-[[ $no_console_status == 2 ]] || fail "exit status $no_console_status without a console"
-grep -q "must be a console" "$work/no-console.txt" || fail "no reason given without a console"
+check_no_console() {
+  set +e
+  (cd "$folder" && "$wine" "$demo" </dev/null >"$work/no-console.txt" 2>&1)
+  local no_console_status=$?
+  set -e
+  [[ $no_console_status == 2 ]] || fail "exit status $no_console_status without a console"
+  grep -q "must be a console" "$work/no-console.txt" || fail "no reason given without a console"
+}
 
-printf -v run 'cd %q && %q %q; echo $? > %q; sleep 30' "$folder" "$wine" "$demo" "$status"
-tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y 50 \
-  env WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
-  LANG=C.UTF-8 bash -c "$run"
+# Lines on the console, written by cmd through the console itself, then the
+# demo from the same cmd; or the demo alone.
+first_line="vantrel-test: a line the user had before the show"
+second_line="vantrel-test: and a second one"
+start_demo() {
+  local how=$1 run
+  rm -f "$status"
+  if [[ $how == alone ]]; then
+    printf -v run 'cd %q && %q %q; echo $? > %q; sleep 300' "$folder" "$wine" "$demo" "$status"
+  else
+    # cmd takes no quotes inside its one argument as wine passes it on.
+    local commands="echo $first_line& echo $second_line& Z:${demo//\//\\}"
+    printf -v run 'cd %q && %q cmd /c %q; echo $? > %q; sleep 300' \
+      "$folder" "$wine" "$commands" "$status"
+  fi
+  tmux -L "$socket" kill-server 2>/dev/null || true
+  tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y 50 \
+    env WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
+    LANG=C.UTF-8 bash -c "$run"
+  wait_for 60 shows_blocks || fail "no picture within 60 s"
+}
 
-wait_for 60 shows_blocks || fail "no picture within 60 s"
-tmux -L "$socket" send-keys -t demo C-c
-sleep 1
-has_ended && fail "Ctrl+C ended the demo (status $(cat "$status"))"
-tmux -L "$socket" send-keys -t demo a Up F1
-sleep 0.5
-has_ended && fail "a key other than Esc ended the demo"
-tmux -L "$socket" send-keys -t demo Escape
-wait_for 20 has_ended || fail "Esc did not end the demo within 20 s"
-[[ $(cat "$status") == 0 ]] || fail "exit status $(cat "$status") after Esc"
-echo "the demo drew, ignored Ctrl+C and other keys, and ended with status 0 on Esc"
+ended_with_status_0() {
+  [[ $(cat "$status") == 0 ]] || fail "exit status $(cat "$status") after $1"
+  # The console is redrawn from the user's buffer; give the terminal a moment.
+  sleep 0.5
+  shows_blocks && fail "the picture is still on the console after $1"
+  return 0
+}
+
+check_console_given_back() {
+  ended_with_status_0 "$1"
+  screen | grep -qF "$first_line" || fail "the user's first line is gone after $1"
+  screen | grep -qF "$second_line" || fail "the user's second line is gone after $1"
+  return 0
+}
+
+case $mode in
+  esc)
+    check_no_console
+    start_demo alone
+    tmux -L "$socket" send-keys -t demo C-c
+    sleep 1
+    has_ended && fail "Ctrl+C ended the demo (status $(cat "$status"))"
+    tmux -L "$socket" send-keys -t demo a Up F1
+    sleep 0.5
+    has_ended && fail "a key other than Esc ended the demo"
+    tmux -L "$socket" send-keys -t demo Escape
+    wait_for 20 has_ended || fail "Esc did not end the demo within 20 s"
+    ended_with_status_0 Esc
+    start_demo from-cmd
+    tmux -L "$socket" send-keys -t demo Escape
+    wait_for 20 has_ended || fail "Esc did not end the demo under cmd within 20 s"
+    check_console_given_back "Esc under cmd"
+    echo "the demo drew, ignored Ctrl+C and other keys, ended with status 0 on Esc" \
+      "and gave the console back"
+    ;;
+  end)
+    start_demo from-cmd
+    # 5296 frames of at least 11 ms each: about a minute, more on a busy machine.
+    wait_for 240 has_ended || fail "the show did not end by itself within 4 minutes"
+    check_console_given_back "the end of the show"
+    echo "the whole show ran, ended by itself with status 0 and gave the console back"
+    ;;
+  *)
+    fail "unknown mode $mode"
+    ;;
+esac

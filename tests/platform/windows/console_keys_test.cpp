@@ -75,5 +75,49 @@ TEST(ConsoleKeys, KeysWithoutACharacterGiveZeroAndTheScanCode) {
   EXPECT_FALSE(presses[0].isEscape());
 }
 
+// Takes presses the way the console does, one per frame: what a repeat count
+// still owes first, then the next event.
+std::vector<KeyPress> pollAll(const std::vector<ConsoleKeyEvent>& events) {
+  ConsoleKeyDecoder decoder;
+  std::vector<KeyPress> presses;
+  auto next = events.begin();
+  for (;;) {
+    if (auto repeat = decoder.takeRepeat()) {
+      presses.push_back(*repeat);
+      continue;
+    }
+    if (next == events.end()) return presses;
+    if (auto press = decoder.decode(*next++)) presses.push_back(*press);
+  }
+}
+
+ConsoleKeyEvent repeated(ConsoleKeyEvent event, std::uint16_t count) {
+  event.repeatCount = count;
+  return event;
+}
+
+TEST(ConsoleKeys, ARepeatCountOfNIsNPressesBeforeTheNextKey) {
+  const auto presses =
+      pollAll({repeated(down(letterA, u'a'), 3), repeated(down(upArrow, 0, upArrowScan), 2),
+               down(virtual_key::escape, 27)});
+  ASSERT_EQ(presses.size(), 6U);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(presses[static_cast<std::size_t>(i)].view(), "a");
+  EXPECT_EQ(presses[3], KeyPress::specialKey(upArrowScan));
+  EXPECT_EQ(presses[4], KeyPress::specialKey(upArrowScan));
+  EXPECT_TRUE(presses[5].isEscape());
+}
+
+TEST(ConsoleKeys, RepeatCountsOfSkippedEventsAndZeroCountsOweNothing) {
+  ConsoleKeyEvent release = repeated(down(letterA, u'a'), 5);
+  release.keyDown = false;
+  const auto presses =
+      pollAll({release, repeated(down(virtual_key::shift, 0), 4), repeated(down(0, 0xD83D), 3),
+               repeated(down(0, 0xDE00), 2), repeated(down(letterA, u'b'), 0)});
+  ASSERT_EQ(presses.size(), 3U);
+  EXPECT_EQ(presses[0].view(), "\xf0\x9f\x98\x80");  // the pair's second half counts
+  EXPECT_EQ(presses[1].view(), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(presses[2].view(), "b");
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -1,30 +1,34 @@
 // Runs in a real console (under wine: inside a pseudo-terminal): presents
-// frames and reads the console back, feeds key events into the console input.
+// frames and reads the console back, feeds key events and console events in.
 // It works on the console itself (CONIN$, CONOUT$), so its own report can go
-// to a redirected standard output.
+// to a redirected standard output. What the console shows is read through a
+// fresh CONOUT$, which is whichever buffer is active.
 #include "platform/windows/windows_console.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/code_page_437.hpp"
+#include "support/console_test_support.hpp"
 
 namespace vantrel {
 namespace {
 
-HANDLE openConsole(const wchar_t* name) {
-  return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     nullptr, OPEN_EXISTING, 0, nullptr);
-}
+using testing::ActiveBuffer;
+using testing::openConsoleDevice;
 
 HANDLE consoleInput() {
-  static const HANDLE input = openConsole(L"CONIN$");
+  static const HANDLE input = openConsoleDevice(L"CONIN$");
   return input;
 }
 
-HANDLE consoleOutput() {
-  static const HANDLE output = openConsole(L"CONOUT$");
+// The buffer active when the tests start: the user's.
+HANDLE userBuffer() {
+  static const HANDLE output = openConsoleDevice(L"CONOUT$");
   return output;
 }
 
@@ -42,14 +46,15 @@ CellScreen samplePicture() {
 }
 
 std::vector<CHAR_INFO> readConsole(SHORT columns, SHORT rows) {
+  const ActiveBuffer active;
   std::vector<CHAR_INFO> records(static_cast<std::size_t>(columns * rows));
   SMALL_RECT region{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
   EXPECT_TRUE(
-      ReadConsoleOutputW(consoleOutput(), records.data(), {columns, rows}, {0, 0}, &region));
+      ReadConsoleOutputW(active.handle(), records.data(), {columns, rows}, {0, 0}, &region));
   return records;
 }
 
-// Compares the top-left columns x rows of the console with the picture.
+// Compares the top-left columns x rows of what the console shows with the picture.
 void expectConsoleShows(const CellScreen& picture, SHORT columns, SHORT rows) {
   const auto records = readConsole(columns, rows);
   int mismatches = 0;
@@ -70,41 +75,81 @@ void expectConsoleShows(const CellScreen& picture, SHORT columns, SHORT rows) {
   EXPECT_EQ(mismatches, 0);
 }
 
-CONSOLE_SCREEN_BUFFER_INFO screenInfo() {
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  GetConsoleScreenBufferInfo(consoleOutput(), &info);
-  return info;
+bool operator==(const SMALL_RECT& a, const SMALL_RECT& b) {
+  return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
 }
 
+// The user's buffer is shown again with everything as it was.
+void expectUserBufferBack(const CONSOLE_SCREEN_BUFFER_INFO& before,
+                          const CONSOLE_CURSOR_INFO& cursorBefore) {
+  const ActiveBuffer active;
+  EXPECT_EQ(shownUserText(active), testing::userText);
+  EXPECT_EQ(active.rowsWithBlocks(), 0);
+  const auto after = active.info();
+  EXPECT_EQ(after.dwSize.X, before.dwSize.X);
+  EXPECT_EQ(after.dwSize.Y, before.dwSize.Y);
+  EXPECT_TRUE(after.srWindow == before.srWindow);
+  EXPECT_EQ(after.dwCursorPosition.X, before.dwCursorPosition.X);
+  EXPECT_EQ(after.dwCursorPosition.Y, before.dwCursorPosition.Y);
+  CONSOLE_CURSOR_INFO cursor{};
+  ASSERT_TRUE(GetConsoleCursorInfo(active.handle(), &cursor));
+  EXPECT_EQ(cursor.bVisible, cursorBefore.bVisible);
+  EXPECT_EQ(cursor.dwSize, cursorBefore.dwSize);
+}
+
+HANDLE refuseScreenBuffer() {
+  return INVALID_HANDLE_VALUE;
+}
+
+// The console opened as the demo opens it, over a user's buffer that holds
+// some text, a visible cursor and a size other than the picture's.
 class WindowsConsoleTest : public ::testing::Test {
  protected:
-  WindowsConsole console{consoleInput(), consoleOutput()};
+  std::unique_ptr<WindowsConsole> console;
   DWORD originalMode = 0;
   CONSOLE_CURSOR_INFO originalCursor{};
+  CONSOLE_SCREEN_BUFFER_INFO originalScreen{};
   std::wstring originalTitle = std::wstring(256, L'\0');
+
+  virtual ScreenBufferMaker screenBufferMaker() { return makeConsoleScreenBuffer; }
 
   void SetUp() override {
     FlushConsoleInputBuffer(consoleInput());
+    SetConsoleActiveScreenBuffer(userBuffer());
+    resizeConsole(userBuffer(), 90, 60);
+    testing::writeUserText(userBuffer());
+    CONSOLE_CURSOR_INFO visible{25, TRUE};
+    SetConsoleCursorInfo(userBuffer(), &visible);
     GetConsoleMode(consoleInput(), &originalMode);
-    GetConsoleCursorInfo(consoleOutput(), &originalCursor);
+    GetConsoleCursorInfo(userBuffer(), &originalCursor);
+    GetConsoleScreenBufferInfo(userBuffer(), &originalScreen);
     originalTitle.resize(GetConsoleTitleW(originalTitle.data(), 256));
-    console.openWindow();
-    console.setWindowRows(screenRows);
-    console.setWindowTitle("vantrel console test \u2588");
-    console.hideCursor();
+
+    console = std::make_unique<WindowsConsole>(consoleInput(), userBuffer(), screenBufferMaker());
+    console->openWindow();
+    console->setWindowRows(screenRows);
+    console->setWindowTitle("vantrel console test \u2588");
+    console->hideCursor();
   }
-  void TearDown() override { console.restore(); }
+  void TearDown() override { console->restore(); }
+
+  void presentPicture() {
+    const CellScreen picture = samplePicture();
+    WriteRegion region{0, 0, 79, 79};
+    console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  }
 };
 
 TEST_F(WindowsConsoleTest, SizesTheConsoleHidesTheCursorAndTakesRawInput) {
-  const auto info = screenInfo();
+  EXPECT_TRUE(console->drawsOnOwnBuffer());
+  const auto info = ActiveBuffer().info();
   EXPECT_EQ(info.dwSize.X, 80);
   EXPECT_EQ(info.dwSize.Y, 50);
   EXPECT_EQ(info.srWindow.Left, 0);
   EXPECT_EQ(info.srWindow.Top, 0);
 
   CONSOLE_CURSOR_INFO cursor{};
-  ASSERT_TRUE(GetConsoleCursorInfo(consoleOutput(), &cursor));
+  ASSERT_TRUE(GetConsoleCursorInfo(ActiveBuffer().handle(), &cursor));
   EXPECT_FALSE(cursor.bVisible);
   DWORD mode = 1;
   ASSERT_TRUE(GetConsoleMode(consoleInput(), &mode));
@@ -118,52 +163,97 @@ TEST_F(WindowsConsoleTest, SizesTheConsoleHidesTheCursorAndTakesRawInput) {
 TEST_F(WindowsConsoleTest, PresentsEveryCellThroughTheCodePage437Table) {
   const CellScreen picture = samplePicture();
   WriteRegion region{0, 0, 79, 79};
-  console.writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
   EXPECT_EQ(region, (WriteRegion{0, 0, 79, 49}));
   expectConsoleShows(picture, 80, 50);
 
   // The narrowed region serves the next frame unchanged.
   CellScreen next = picture;
   next[cellIndex(49, 80)] = {220, 0x4C};
-  console.writeCells(next.data(), {80, 50}, {0, 0}, region);
+  console->writeCells(next.data(), {80, 50}, {0, 0}, region);
   EXPECT_EQ(region, (WriteRegion{0, 0, 79, 49}));
   expectConsoleShows(next, 80, 50);
 }
 
 TEST_F(WindowsConsoleTest, ASmallerConsoleShowsThePicturesTopLeft) {
-  resizeConsole(consoleOutput(), 40, 20);
-  ASSERT_EQ(screenInfo().dwSize.X, 40);
+  resizeConsole(console->drawingBuffer(), 40, 20);
+  ASSERT_EQ(ActiveBuffer().info().dwSize.X, 40);
   const CellScreen picture = samplePicture();
   WriteRegion region{0, 0, 79, 79};
-  console.writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
   EXPECT_EQ(region, (WriteRegion{0, 0, 39, 19}));
   expectConsoleShows(picture, 40, 20);
 }
 
-TEST_F(WindowsConsoleTest, RestoreGivesBackCursorInputModeAndTitle) {
-  console.restore();
-  CONSOLE_CURSOR_INFO cursor{};
-  ASSERT_TRUE(GetConsoleCursorInfo(consoleOutput(), &cursor));
-  EXPECT_EQ(cursor.bVisible, originalCursor.bVisible);
-  EXPECT_EQ(cursor.dwSize, originalCursor.dwSize);
+TEST_F(WindowsConsoleTest, RestoreGivesTheUsersBufferBackAsItWas) {
+  presentPicture();
+  console->restore();
+  expectUserBufferBack(originalScreen, originalCursor);
   DWORD mode = 0;
   ASSERT_TRUE(GetConsoleMode(consoleInput(), &mode));
   EXPECT_EQ(mode, originalMode);
   wchar_t title[256]{};
   GetConsoleTitleW(title, 256);
   EXPECT_EQ(std::wstring(title), originalTitle);
-  console.restore();  // a second call changes nothing
+  console->restore();  // a second call changes nothing
+  expectUserBufferBack(originalScreen, originalCursor);
 }
 
-INPUT_RECORD keyRecord(bool down, WORD virtualKey, WORD scanCode, wchar_t character) {
+TEST_F(WindowsConsoleTest, ClosingTheConsoleGivesItBackAndLeavesTheEndToTheSystem) {
+  presentPicture();
+  EXPECT_EQ(answerConsoleEvent(CTRL_CLOSE_EVENT), FALSE);
+  expectUserBufferBack(originalScreen, originalCursor);
+  // The frame loop may go on drawing until the system ends the process;
+  // nothing of it shows.
+  presentPicture();
+  EXPECT_EQ(ActiveBuffer().rowsWithBlocks(), 0);
+}
+
+class RefusedScreenBufferTest : public WindowsConsoleTest {
+ protected:
+  ScreenBufferMaker screenBufferMaker() override { return refuseScreenBuffer; }
+};
+
+TEST_F(RefusedScreenBufferTest, DrawsIntoTheUsersBufferAndStillGivesBackSizeCursorAndTitle) {
+  EXPECT_FALSE(console->drawsOnOwnBuffer());
+  EXPECT_EQ(ActiveBuffer().info().dwSize.Y, 50);
+  const CellScreen picture = samplePicture();
+  WriteRegion region{0, 0, 79, 79};
+  console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  expectConsoleShows(picture, 80, 50);
+
+  console->restore();
+  const ActiveBuffer active;
+  const auto after = active.info();
+  EXPECT_EQ(after.dwSize.X, originalScreen.dwSize.X);
+  EXPECT_EQ(after.dwSize.Y, originalScreen.dwSize.Y);
+  EXPECT_EQ(after.dwCursorPosition.X, originalScreen.dwCursorPosition.X);
+  EXPECT_EQ(after.dwCursorPosition.Y, originalScreen.dwCursorPosition.Y);
+  CONSOLE_CURSOR_INFO cursor{};
+  ASSERT_TRUE(GetConsoleCursorInfo(active.handle(), &cursor));
+  EXPECT_TRUE(cursor.bVisible);
+  wchar_t title[256]{};
+  GetConsoleTitleW(title, 256);
+  EXPECT_EQ(std::wstring(title), originalTitle);
+}
+
+INPUT_RECORD keyRecord(bool down, WORD virtualKey, WORD scanCode, wchar_t character,
+                       WORD repeatCount = 1) {
   INPUT_RECORD record{};
   record.EventType = KEY_EVENT;
   record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
-  record.Event.KeyEvent.wRepeatCount = 1;
+  record.Event.KeyEvent.wRepeatCount = repeatCount;
   record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
   record.Event.KeyEvent.wVirtualScanCode = scanCode;
   record.Event.KeyEvent.uChar.UnicodeChar = character;
   return record;
+}
+
+void writeInput(const std::vector<INPUT_RECORD>& records) {
+  DWORD written = 0;
+  ASSERT_TRUE(WriteConsoleInputW(consoleInput(), records.data(), static_cast<DWORD>(records.size()),
+                                 &written));
+  ASSERT_EQ(written, records.size());
 }
 
 TEST_F(WindowsConsoleTest, PollKeyTakesOneKeyPressAndSkipsTheRest) {
@@ -176,19 +266,135 @@ TEST_F(WindowsConsoleTest, PollKeyTakesOneKeyPressAndSkipsTheRest) {
   INPUT_RECORD focus{};
   focus.EventType = FOCUS_EVENT;
   records.insert(records.begin() + 2, focus);
-  DWORD written = 0;
-  ASSERT_TRUE(WriteConsoleInputW(consoleInput(), records.data(), static_cast<DWORD>(records.size()),
-                                 &written));
-  ASSERT_EQ(written, records.size());
+  writeInput(records);
 
-  EXPECT_EQ(console.pollKey().view(), "A");
-  EXPECT_EQ(console.pollKey(), KeyPress::specialKey(0x48));
-  EXPECT_EQ(console.pollKey().view(), "\x03");
-  EXPECT_TRUE(console.pollKey().isEscape());
-  const KeyPress rest = console.pollKey();
-  EXPECT_TRUE(rest.empty()) << int(rest.first()) << " length " << int(rest.length) << " code "
-                            << int(static_cast<unsigned char>(
-                                   rest.text[1]));  // nothing waiting: returns at once
+  EXPECT_EQ(console->pollKey().view(), "A");
+  EXPECT_EQ(console->pollKey(), KeyPress::specialKey(0x48));
+  EXPECT_EQ(console->pollKey().view(), "\x03");
+  EXPECT_TRUE(console->pollKey().isEscape());
+  EXPECT_TRUE(console->pollKey().empty());  // nothing waiting: returns at once
+}
+
+TEST_F(WindowsConsoleTest, AKeyWithARepeatCountIsOnePressPerPoll) {
+  writeInput({keyRecord(true, 'X', 0x2D, L'x', 3), keyRecord(true, VK_ESCAPE, 0x01, 0)});
+  for (int press = 0; press < 3; ++press) EXPECT_EQ(console->pollKey().view(), "x");
+  EXPECT_TRUE(console->pollKey().isEscape());
+  EXPECT_TRUE(console->pollKey().empty());
+}
+
+TEST_F(WindowsConsoleTest, KeysTypedDuringTheShowDoNotReachTheUser) {
+  writeInput({keyRecord(true, 'D', 0x20, L'd'), keyRecord(true, 'R', 0x13, L'r')});
+  console->restore();
+  DWORD waiting = 1;
+  ASSERT_TRUE(GetNumberOfConsoleInputEvents(consoleInput(), &waiting));
+  EXPECT_EQ(waiting, 0U);
+}
+
+// Console events arrive on a thread of their own. This handler, installed
+// after the demo's, is asked first; it counts and passes the event on.
+std::atomic<int> eventsSeen{0};
+BOOL WINAPI countEvent(DWORD) {
+  ++eventsSeen;
+  return FALSE;
+}
+
+// Waits until the event has been through the handlers. The counting handler
+// is asked first; without the demo's handler after it, the system's own
+// would end the test process here.
+void waitForEvent() {
+  for (int waited = 0; eventsSeen.load() == 0 && waited < 5000; waited += 10) Sleep(10);
+  EXPECT_EQ(eventsSeen.load(), 1);
+  Sleep(200);  // the demo's handler runs after the counting one
+}
+
+// Ctrl+C as the console sends it for the key: to this process's group.
+void sendCtrlCToTheGroup() {
+  eventsSeen = 0;
+  ASSERT_TRUE(SetConsoleCtrlHandler(countEvent, TRUE));
+  ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+  waitForEvent();
+  SetConsoleCtrlHandler(countEvent, FALSE);
+}
+
+// Wine sends only Ctrl+C to a group, so Ctrl+Break is delivered the way the
+// system delivers every console event: a new thread that starts in the
+// system's CtrlRoutine with the event, which calls the handlers in turn and
+// ends the process when none of them answers.
+void deliverThroughTheSystemRoutine(DWORD event) {
+  const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
+  ASSERT_NE(routine, nullptr);
+  eventsSeen = 0;
+  ASSERT_TRUE(SetConsoleCtrlHandler(countEvent, TRUE));
+  const HANDLE thread = CreateThread(
+      nullptr, 0, routine, reinterpret_cast<void*>(static_cast<ULONG_PTR>(event)), 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  waitForEvent();
+  SetConsoleCtrlHandler(countEvent, FALSE);
+}
+
+TEST_F(WindowsConsoleTest, CtrlCIsIgnored) {
+  sendCtrlCToTheGroup();
+  EXPECT_EQ(answerConsoleEvent(CTRL_C_EVENT), TRUE);
+  EXPECT_TRUE(console->drawsOnOwnBuffer());
+  EXPECT_EQ(ActiveBuffer().info().dwSize.Y, 50);  // still the demo's buffer
+}
+
+TEST_F(WindowsConsoleTest, CtrlBreakIsIgnored) {
+  deliverThroughTheSystemRoutine(CTRL_BREAK_EVENT);
+  EXPECT_EQ(answerConsoleEvent(CTRL_BREAK_EVENT), TRUE);
+  EXPECT_EQ(ActiveBuffer().info().dwSize.Y, 50);
+}
+
+// The helper beside this test program, run in this console; its exit code.
+DWORD runCrashingDemo(const wchar_t* how) {
+  wchar_t self[MAX_PATH]{};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::filesystem::path helper =
+      std::filesystem::path(self).parent_path() / L"vantrel-console-crash-helper.exe";
+  std::wstring commandLine = L"\"" + helper.wstring() + L"\" " + how;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << helper << ": " << GetLastError();
+    return 0;
+  }
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60'000), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return exitCode;
+}
+
+// A demo that crashes still gives the console back, and still ends as a
+// crash. This process only watches: it has not opened the demo's console.
+class CrashTest : public ::testing::Test {
+ protected:
+  CONSOLE_CURSOR_INFO cursorBefore{25, TRUE};
+  CONSOLE_SCREEN_BUFFER_INFO screenBefore{};
+
+  void SetUp() override {
+    SetConsoleActiveScreenBuffer(userBuffer());
+    resizeConsole(userBuffer(), 90, 60);
+    testing::writeUserText(userBuffer());
+    SetConsoleCursorInfo(userBuffer(), &cursorBefore);
+    GetConsoleScreenBufferInfo(userBuffer(), &screenBefore);
+  }
+};
+
+TEST_F(CrashTest, AnAccessViolationGivesTheConsoleBack) {
+  EXPECT_EQ(runCrashingDemo(L"fault"), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+  expectUserBufferBack(screenBefore, cursorBefore);
+}
+
+TEST_F(CrashTest, AbortGivesTheConsoleBack) {
+  EXPECT_EQ(runCrashingDemo(L"abort"), 3U);  // the C runtime's exit code for abort
+  expectUserBufferBack(screenBefore, cursorBefore);
 }
 
 }  // namespace
