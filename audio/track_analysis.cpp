@@ -1,6 +1,7 @@
 #include "audio/track_analysis.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "audio/audio_backend.hpp"
 
@@ -25,7 +26,12 @@ std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path) {
 }  // namespace
 
 TrackAnalysis::TrackAnalysis(const std::filesystem::path& path)
-    : frames_(decodeWholeTrack(path)), block_(blockFrames * pcmChannels) {}
+    : TrackAnalysis(decodeWholeTrack(path)) {}
+
+TrackAnalysis::TrackAnalysis(std::vector<PcmSample> frames)
+    : frames_(std::move(frames)), block_(blockFrames * pcmChannels) {
+  frames_.resize(frameCount() * pcmChannels);  // whole frames only
+}
 
 void TrackAnalysis::copyBlock(std::int64_t block, PcmSample* out) const {
   const auto length = static_cast<std::int64_t>(frameCount());

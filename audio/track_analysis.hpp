@@ -24,6 +24,11 @@ class TrackAnalysis {
   // Decodes the whole file at `path` (about 10 MB of frames per minute).
   // A file with no playable audio gives an analysis that reads all zero.
   explicit TrackAnalysis(const std::filesystem::path& path);
+  // The analysis of frames already decoded (interleaved stereo, one pass).
+  explicit TrackAnalysis(std::vector<PcmSample> frames);
+
+  // One pass of the decoded track, interleaved stereo, as the output plays it.
+  const std::vector<PcmSample>& frames() const { return frames_; }
 
   bool hasAudio() const { return !frames_.empty(); }
   // The decoded length of one pass through the track, in frames.
