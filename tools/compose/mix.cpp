@@ -14,7 +14,7 @@ namespace {
 
 constexpr double pumpDepth = 0.7;
 constexpr float masterGain = 1.9F;
-constexpr double ceiling = 0.71;
+constexpr double ceiling = 0.68;
 
 // The pump: a dip after every kick, 0 = silent, 1 = untouched.
 std::vector<float> sideChain(const std::vector<Frame>& kicks, std::size_t frames) {
@@ -78,7 +78,7 @@ LoopBuffer sum(std::initializer_list<std::pair<const LoopBuffer*, double>> parts
 // of the synths, where the bars like to see it, without sharpening the very
 // top.
 LoopBuffer withPresence(const LoopBuffer& dry) {
-  constexpr float lift = 0.4F;       // about +3 dB at the centre
+  constexpr float lift = 0.6F;       // about +4 dB at the centre
   constexpr double bandwidth = 0.5;  // a wide bell
   Filter left;
   Filter right;

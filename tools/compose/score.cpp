@@ -81,7 +81,7 @@ BarSound introSound(int inPart, double p) {  // the pad alone, then the arp and 
 }
 
 BarSound buildSound(int inPart, double p) {  // the groove arrives, the filters open
-  BarSound s{.kick = 0.16,
+  BarSound s{.kick = 0.14,
              .hats = inPart < 2 ? Hats::offbeats : Hats::sixteenths,
              .hatLevel = 0.2 + 0.1 * p,
              .shaker = 0.18,
@@ -96,7 +96,7 @@ BarSound buildSound(int inPart, double p) {  // the groove arrives, the filters 
 }
 
 BarSound mainSound() {
-  return {.kick = 0.17,
+  return {.kick = 0.15,
           .hats = Hats::sixteenths,
           .hatLevel = 0.3,
           .shaker = 0.2,
@@ -435,14 +435,14 @@ void writeFader(Mix& mix) {
         mix.barLevels.push_back(-1.0);
         break;
       case Part::breakdown:
-        mix.barLevels.push_back(-1.5);
+        mix.barLevels.push_back(-2.0);
         break;
       case Part::finale:
       case Part::ending:
-        mix.barLevels.push_back(1.6);
+        mix.barLevels.push_back(2.0);
         break;
       default:
-        mix.barLevels.push_back(0.0);
+        mix.barLevels.push_back(-0.7);
     }
   }
 }
