@@ -205,6 +205,11 @@ const Chord& chordOf(int bar, int step = 0) {
   }
 }
 
+// Whether one chord lasts the whole bar (all but the cadence's).
+bool heldThroughBar(int bar) {
+  return &chordOf(bar, 0) == &chordOf(bar, 8);
+}
+
 // ---------------------------------------------------------------- melody
 
 struct Note {
@@ -353,9 +358,12 @@ void writeEffects(Mix& mix) {
 
 void writeBass(Mix& mix, int bar) {
   const BarSound s = soundOf(bar);
-  for (int half = 0; half < 2; ++half) {  // the cadence changes chord halfway
-    const Chord& chord = chordOf(bar, 8 * half);
-    if (s.sub > 0) playSubBass(mix.bass, at(bar, 8 * half), barFrames / 2, chord.root, s.sub);
+  if (s.sub > 0) {
+    const bool held = heldThroughBar(bar);
+    for (int half = 0; half < (held ? 1 : 2); ++half) {  // the cadence changes chord halfway
+      playSubBass(mix.bass, at(bar, 8 * half), held ? barFrames : barFrames / 2,
+                  chordOf(bar, 8 * half).root, s.sub);
+    }
   }
   if (s.bass == 0) return;
   // Offbeat eighths with a ghost sixteenth after each, every other one an
@@ -377,12 +385,10 @@ constexpr std::array<std::size_t, 16> finaleArpPattern{0, 1, 3, 1, 2, 4, 2, 3,
 
 void writeChords(Mix& mix, int bar) {
   const BarSound s = soundOf(bar);
-  for (int half = 0; half < 2; ++half) {
-    const Chord& chord = chordOf(bar, 8 * half);
-    const bool held = &chordOf(bar, 0) == &chordOf(bar, 8);
-    if (half == 1 && held) break;
-    playPad(mix.pad, at(bar, 8 * half), held ? barFrames : barFrames / 2, chord.pad,
-            s.padBrightness, s.pad);
+  const bool held = heldThroughBar(bar);
+  for (int half = 0; half < (held ? 1 : 2); ++half) {
+    playPad(mix.pad, at(bar, 8 * half), held ? barFrames : barFrames / 2,
+            chordOf(bar, 8 * half).pad, s.padBrightness, s.pad);
   }
   const bool finale = partOf(bar) == Part::finale || partOf(bar) == Part::ending;
   const auto& pattern = finale ? finaleArpPattern : arpPattern;
