@@ -27,6 +27,9 @@ class TrackAnalysis {
   // The track as decoded already: interleaved stereo frames at pcmRate.
   explicit TrackAnalysis(std::vector<PcmSample> frames);
 
+  // One pass of the decoded track, interleaved stereo, as the output plays it.
+  const std::vector<PcmSample>& frames() const { return frames_; }
+
   bool hasAudio() const { return !frames_.empty(); }
   // The decoded length of one pass through the track, in frames.
   std::size_t frameCount() const { return frames_.size() / pcmChannels; }

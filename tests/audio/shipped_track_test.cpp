@@ -92,6 +92,7 @@ TEST(ShippedTrack, MakesTheBarsLively) {
   EXPECT_LE(figures.fullBars, 0.03);
   EXPECT_GE(figures.lowColumns(), 0.3);
   EXPECT_GE(figures.highColumns(), 0.3);
+  EXPECT_LE(figures.firstColumnFull, 0.05);
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ void playKick(LoopBuffer& out, Frame start, double level) {
   WhiteNoise click(17);
   Filter clickTone;
   clickTone.tune(3000.0, 0.8);
-  const Envelope body{0.0015, 0.03, 0.42};
+  const Envelope body{0.0015, 0.01, 0.26};
   render(out, start, framesOf(body.length()), 0.0, [&](double t) {
-    phase.setFrequency(46.0 + 95.0 * std::exp(-t / 0.035) + 30.0 * std::exp(-t / 0.006));
+    phase.setFrequency(50.0 + 95.0 * std::exp(-t / 0.035) + 30.0 * std::exp(-t / 0.006));
     phase.advance();
     const double thump = sineWave(phase) * body.level(t);
     const double snap = clickTone.bandPass(click.next()) * std::exp(-t / 0.004);
@@ -143,44 +143,6 @@ void playRiser(LoopBuffer& out, Frame start, Frame length, double level, std::ui
     const double gain = level * progress * progress * 2.0;
     l = gain * leftBand.bandPass(left.next());
     r = gain * rightBand.bandPass(right.next());
-  });
-}
-
-namespace {
-
-// Where t (0 or more) stands within its current period, from 0 to 1. The
-// remainder is exact, and so is the sum that moves it into [0, period).
-double fractionOfPeriod(double t, double period) {
-  double within = std::remainder(t, period);
-  if (within < 0.0) within += period;
-  return within / period;
-}
-
-}  // namespace
-
-void playAir(LoopBuffer& out, Frame start, Frame length, Frame beat, double level,
-             std::uint32_t seed) {
-  WhiteNoise left(seed);
-  WhiteNoise right(seed + 5U);
-  Filter leftTop;
-  Filter rightTop;
-  leftTop.tune(10000.0, 0.7);
-  rightTop.tune(10000.0, 0.7);
-  double lastLeft = 0.0;
-  double lastRight = 0.0;
-  renderStereo(out, start, length, [&](double t, double& l, double& r) {
-    // Half white, half its first difference: power that rises with
-    // frequency, capped above 10 kHz.
-    const double whiteLeft = left.next();
-    const double whiteRight = right.next();
-    const double blueLeft = 0.5 * whiteLeft + (whiteLeft - lastLeft);
-    const double blueRight = 0.5 * whiteRight + (whiteRight - lastRight);
-    lastLeft = whiteLeft;
-    lastRight = whiteRight;
-    const double beatPhase = fractionOfPeriod(t, secondsOf(beat));
-    const double pulse = 0.65 + 0.35 * std::sin(twoPi * beatPhase) * std::sin(twoPi * beatPhase);
-    l = level * pulse * leftTop.lowPass(blueLeft);
-    r = level * pulse * rightTop.lowPass(blueRight);
   });
 }
 

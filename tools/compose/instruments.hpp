@@ -21,10 +21,6 @@ void playShaker(LoopBuffer& out, Frame start, double level, double pan, std::uin
 void playCrash(LoopBuffer& out, Frame start, double level, std::uint32_t seed);
 // Band-passed noise whose centre climbs from 300 Hz to 12 kHz over `length`.
 void playRiser(LoopBuffer& out, Frame start, Frame length, double level, std::uint32_t seed);
-// Blue noise (its power rising with frequency), softly pulsing with the
-// beat: the air above everything.
-void playAir(LoopBuffer& out, Frame start, Frame length, Frame beat, double level,
-             std::uint32_t seed);
 
 // Pitched instruments; notes are MIDI numbers (69 = A4 = 440 Hz).
 void playSubBass(LoopBuffer& out, Frame start, Frame length, int note, double level);

@@ -31,6 +31,7 @@ Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interv
   std::vector<int> shownHeights;
   int wide = 0;
   int full = 0;
+  int firstFull = 0;
   std::array<int, barColumns> shown{};
   for (int reading = 0; reading * interval < seconds; ++reading) {
     track.spectrumAt(reading * interval, spectrum);
@@ -42,6 +43,7 @@ Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interv
       ++shown[static_cast<std::size_t>(column - 1)];
       shownHeights.push_back(height);
       full += height == fullBar ? 1 : 0;
+      firstFull += column == 1 && height == fullBar ? 1 : 0;
     }
     wide += showingNow >= 60 ? 1 : 0;
     ++figures.readings;
@@ -49,6 +51,7 @@ Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interv
   const double readings = std::max(figures.readings, 1);
   figures.wideFrames = wide / readings;
   figures.fullBars = full / (readings * barColumns);
+  figures.firstColumnFull = firstFull / readings;
   for (std::size_t c = 0; c < shown.size(); ++c) figures.showing[c] = shown[c] / readings;
   if (!shownHeights.empty()) {
     const auto middle = shownHeights.begin() + static_cast<std::ptrdiff_t>(shownHeights.size() / 2);
@@ -60,20 +63,22 @@ Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interv
 
 bool meetsGoals(const Liveliness& figures) {
   return figures.wideFrames >= 0.6 && figures.medianBar >= 3 && figures.medianBar <= 20 &&
-         figures.fullBars <= 0.03 && figures.lowColumns() >= 0.3 && figures.highColumns() >= 0.3;
+         figures.fullBars <= 0.03 && figures.lowColumns() >= 0.3 && figures.highColumns() >= 0.3 &&
+         figures.firstColumnFull <= 0.05;
 }
 
 std::string describe(const Liveliness& figures) {
-  char text[400];
+  char text[480];
   std::snprintf(text, sizeof text,
                 "readings %d (one per 11 ms)\n"
                 "frames with 60+ of 80 bars showing: %.1f%% (goal >= 60%%)\n"
                 "median bar that shows: %.0f cells (goal 3-20)\n"
                 "bars at full height: %.2f%% (goal <= 3%%)\n"
-                "least lively of columns 1-5: %.1f%%, of columns 50-80: %.1f%% (goal >= 30%%)\n",
+                "least lively of columns 1-5: %.1f%%, of columns 50-80: %.1f%% (goal >= 30%%)\n"
+                "column 1 at full height: %.2f%% (goal <= 5%%)\n",
                 figures.readings, 100.0 * figures.wideFrames, figures.medianBar,
                 100.0 * figures.fullBars, 100.0 * figures.lowColumns(),
-                100.0 * figures.highColumns());
+                100.0 * figures.highColumns(), 100.0 * figures.firstColumnFull);
   return text;
 }
 

@@ -20,6 +20,7 @@ struct Liveliness {
   double medianBar = 0;                      // median height of the bars that show
   double fullBars = 0;                       // share of all bars at full height
   std::array<double, barColumns> showing{};  // per column, share of readings it shows
+  double firstColumnFull = 0;                // share of readings with the bass bar at full height
   double lowColumns() const;                 // the least lively of columns 1-5
   double highColumns() const;                // the least lively of columns 50-80
 };
@@ -29,7 +30,8 @@ int barHeight(const SpectrumArray& spectrum, int column);
 Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interval = 0.011);
 
 // The goals: 60% wide frames, median 3-20 cells, at most 3% full bars,
-// columns 1-5 and 50-80 each showing in 30% of readings.
+// columns 1-5 and 50-80 each showing in 30% of readings, and column 1 at
+// full height in at most 5% of readings.
 bool meetsGoals(const Liveliness& figures);
 
 std::string describe(const Liveliness& figures);

@@ -13,8 +13,8 @@ namespace vantrel::compose {
 namespace {
 
 constexpr double pumpDepth = 0.7;
-constexpr float masterGain = 1.7F;
-constexpr double ceiling = 0.94;
+constexpr float masterGain = 1.9F;
+constexpr double ceiling = 0.68;
 
 // The pump: a dip after every kick, 0 = silent, 1 = untouched.
 std::vector<float> sideChain(const std::vector<Frame>& kicks, std::size_t frames) {
@@ -78,7 +78,7 @@ LoopBuffer sum(std::initializer_list<std::pair<const LoopBuffer*, double>> parts
 // of the synths, where the bars like to see it, without sharpening the very
 // top.
 LoopBuffer withPresence(const LoopBuffer& dry) {
-  constexpr float lift = 0.8F;       // about +5 dB at the centre
+  constexpr float lift = 0.6F;       // about +4 dB at the centre
   constexpr double bandwidth = 0.5;  // a wide bell
   Filter left;
   Filter right;
@@ -88,6 +88,25 @@ LoopBuffer withPresence(const LoopBuffer& dry) {
     outL = l + lift * static_cast<float>(left.bandPass(l) / bandwidth);
     outR = r + lift * static_cast<float>(right.bandPass(r) / bandwidth);
   });
+}
+
+// Moves the fader to each bar's level over the first 100 ms of the bar,
+// round the loop, so the last bar's level glides into the first one's.
+void rideFader(LoopBuffer& master, const std::vector<double>& barLevels, Frame bar) {
+  if (barLevels.empty()) return;
+  const auto glide = static_cast<Frame>(0.1 * sampleRate);
+  for (std::size_t b = 0; b < barLevels.size(); ++b) {
+    const double from = decibels(barLevels[(b + barLevels.size() - 1) % barLevels.size()]);
+    const double to = decibels(barLevels[b]);
+    const auto first = static_cast<Frame>(b) * bar;
+    for (Frame i = 0; i < bar; ++i) {
+      const double along = std::min(1.0, static_cast<double>(i) / static_cast<double>(glide));
+      const auto gain = static_cast<float>(from + (to - from) * along);
+      const std::size_t at = master.wrap(first + i);
+      master.left(at) *= gain;
+      master.right(at) *= gain;
+    }
+  }
 }
 
 // A look-ahead peak limiter: the gain starts to fall 4 ms before a peak, so
@@ -122,7 +141,7 @@ void limit(LoopBuffer& master) {
 
 }  // namespace
 
-std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth) {
+std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth, Frame bar) {
   const std::vector<float> pumpGain = sideChain(mix.kicks, mix.kick.frames());
   pump(mix.bass, pumpGain, 0.85);
   pump(mix.pad, pumpGain, 0.6);
@@ -153,6 +172,7 @@ std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth) {
                                         {&mix.effects, masterGain},
                                         {&echoes, 0.6 * masterGain},
                                         {&hall, 0.9 * masterGain}}));
+  rideFader(master, mix.barLevels, bar);
   limit(master);
 
   std::vector<std::int16_t> samples;

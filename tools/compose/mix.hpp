@@ -27,12 +27,15 @@ struct Mix {
   LoopBuffer pad;
   LoopBuffer arp;
   LoopBuffer lead;           // the hook and the bells
-  LoopBuffer effects;        // risers and the air
+  LoopBuffer effects;        // the risers
   std::vector<Frame> kicks;  // where the kick hits, for the pump
+  // The desk's fader, bar by bar (decibels, 0 = as mixed), ridden before the
+  // limiter: the sections' loudness, which the limiter alone would even out.
+  std::vector<double> barLevels;
 };
 
 // The finished track, interleaved stereo 16-bit. Every effect runs round
 // the loop, so the end flows into the start without a seam.
-std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth);
+std::vector<std::int16_t> mixDown(Mix& mix, Frame sixteenth, Frame bar);
 
 }  // namespace vantrel::compose
