@@ -7,7 +7,9 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
-#include <unsupported/Eigen/FFT>
+#include <vector>
+
+#include "audio/fourier_transform.hpp"
 
 namespace vantrel::compose {
 
@@ -53,7 +55,7 @@ int rowOf(double hz) {
 // The level (dB, a full-scale sine reading 0) of each row for the window
 // that starts at `first` frames.
 std::array<double, height> columnLevels(std::span<const PcmSample> frames, std::size_t first,
-                                        Eigen::FFT<float>& fft) {
+                                        FourierTransform& fft) {
   std::vector<float> windowed(fftSize, 0.0F);
   const std::size_t total = frames.size() / pcmChannels;
   for (std::size_t n = 0; n < fftSize && first + n < total; ++n) {
@@ -62,8 +64,8 @@ std::array<double, height> columnLevels(std::span<const PcmSample> frames, std::
     const std::size_t at = (first + n) * pcmChannels;
     windowed[n] = static_cast<float>(hann * (frames[at] + frames[at + 1]) / 65536.0);
   }
-  std::vector<std::complex<float>> bins;
-  fft.fwd(bins, windowed);
+  std::vector<std::complex<float>> bins(fftSize / 2 + 1);
+  fft.transformReal(windowed, bins);
   std::array<double, height> levels{};
   const double binHz = static_cast<double>(pcmRate) / fftSize;
   for (int row = 0; row < height; ++row) {
@@ -88,8 +90,7 @@ bool writeSpectrogram(const std::string& path, std::span<const PcmSample> frames
   const auto pixel = [&](int x, int y) -> Rgb& {
     return pixels[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
   };
-  Eigen::FFT<float> fft;
-  fft.SetFlag(Eigen::FFT<float>::HalfSpectrum);
+  FourierTransform fft(fftSize);
   for (int x = 0; x < width; ++x) {
     const std::size_t first = total * static_cast<std::size_t>(x) / width;
     const std::array<double, height> levels = columnLevels(frames, first, fft);
