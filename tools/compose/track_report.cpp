@@ -40,7 +40,10 @@ void addLengthFigures(std::vector<Figure>& figures, const TrackAnalysis& track) 
                      format("%lld (the score: %lld)", static_cast<long long>(frames),
                             static_cast<long long>(trackFrames)),
                      "as the score", frames == trackFrames});
-  figures.push_back({"final chord", format("%.2f s", secondsOf(cadenceBar * barFrames)), "", true});
+  figures.push_back({"final chord",
+                     format("lands at %.2f s, rings to the end at %.2f s",
+                            secondsOf(cadenceBar * barFrames), secondsOf(trackFrames)),
+                     "", true});
 }
 
 void addLoudnessFigures(std::vector<Figure>& figures, const TrackAnalysis& track) {
