@@ -167,6 +167,24 @@ TEST(SpectrumShape, PinkSpectrumFallsThreeDecibelsAnOctave) {
   EXPECT_NEAR(shapeOf(std::move(frames)).slope, -3.0, 0.4);
 }
 
+// The one-pass reading gives, reading by reading, exactly what the audio
+// layer's offline analysis gives for that moment, round the repeat too.
+TEST(Liveliness, ReadingsInOnePassAreTheAnalysisAtEachMoment) {
+  std::vector<PcmSample> frames = whiteNoise(0.6, -20.0, 10);
+  addSine(frames, 440.0, -10.0, 0.2, 0.4);
+  TrackAnalysis track(std::move(frames));
+  SpectrumArray expected{};
+  int reading = 0;
+  forEachReading(track, 0.9, 0.011, [&](const SpectrumArray& spectrum) {
+    track.spectrumAt(reading * 0.011, expected);
+    for (std::size_t k = 0; k < spectrum.size(); ++k) {
+      ASSERT_EQ(spectrum[k].load(), expected[k].load()) << "reading " << reading << " entry " << k;
+    }
+    ++reading;
+  });
+  EXPECT_EQ(reading, 82);
+}
+
 // A loud 60 Hz tone for the first second raises the bass bar to full
 // height; a loud 200 Hz tone in the next second fills the second bar only.
 TEST(Liveliness, CountsTheBassBarAtFullHeight) {

@@ -25,40 +25,59 @@ double Liveliness::highColumns() const {
   return *std::min_element(showing.begin() + 49, showing.end());
 }
 
-Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interval) {
-  Liveliness figures;
+void forEachReading(const TrackAnalysis& track, double seconds, double interval,
+                    const std::function<void(const SpectrumArray&)>& visit) {
+  SpectrumAnalyzer analyzer;
   SpectrumArray spectrum{};
-  std::vector<int> shownHeights;
-  int wide = 0;
-  int full = 0;
-  int firstFull = 0;
-  std::array<int, barColumns> shown{};
+  std::vector<PcmSample> block(blockFrames * pcmChannels);
+  std::int64_t analysed = -1;  // the last block pushed through the analyser
   for (int reading = 0; reading * interval < seconds; ++reading) {
-    track.spectrumAt(reading * interval, spectrum);
-    int showingNow = 0;
-    for (int column = 1; column <= barColumns; ++column) {
-      const int height = barHeight(spectrum, column);
-      if (height == 0) continue;
-      ++showingNow;
-      ++shown[static_cast<std::size_t>(column - 1)];
-      shownHeights.push_back(height);
-      full += height == fullBar ? 1 : 0;
-      firstFull += column == 1 && height == fullBar ? 1 : 0;
+    const double frame = reading * interval * pcmRate;
+    const auto due = static_cast<std::int64_t>(std::floor(frame / blockFrames));
+    while (track.hasAudio() && analysed < due) {
+      track.copyBlock(++analysed, block.data());
+      analyzer.push(block.data(), blockFrames, spectrum);
     }
-    wide += showingNow >= 60 ? 1 : 0;
-    ++figures.readings;
+    visit(spectrum);
   }
-  const double readings = std::max(figures.readings, 1);
-  figures.wideFrames = wide / readings;
-  figures.fullBars = full / (readings * barColumns);
-  figures.firstColumnFull = firstFull / readings;
-  for (std::size_t c = 0; c < shown.size(); ++c) figures.showing[c] = shown[c] / readings;
-  if (!shownHeights.empty()) {
-    const auto middle = shownHeights.begin() + static_cast<std::ptrdiff_t>(shownHeights.size() / 2);
-    std::nth_element(shownHeights.begin(), middle, shownHeights.end());
+}
+
+void LivelinessTally::add(const SpectrumArray& spectrum) {
+  int showingNow = 0;
+  for (int column = 1; column <= barColumns; ++column) {
+    const int height = barHeight(spectrum, column);
+    if (height == 0) continue;
+    ++showingNow;
+    ++shown_[static_cast<std::size_t>(column - 1)];
+    shownHeights_.push_back(height);
+    full_ += height == fullBar ? 1 : 0;
+    firstFull_ += column == 1 && height == fullBar ? 1 : 0;
+  }
+  wide_ += showingNow >= 60 ? 1 : 0;
+  ++readings_;
+}
+
+Liveliness LivelinessTally::result() {
+  Liveliness figures;
+  figures.readings = readings_;
+  const double readings = std::max(readings_, 1);
+  figures.wideFrames = wide_ / readings;
+  figures.fullBars = full_ / (readings * barColumns);
+  figures.firstColumnFull = firstFull_ / readings;
+  for (std::size_t c = 0; c < shown_.size(); ++c) figures.showing[c] = shown_[c] / readings;
+  if (!shownHeights_.empty()) {
+    const auto middle =
+        shownHeights_.begin() + static_cast<std::ptrdiff_t>(shownHeights_.size() / 2);
+    std::nth_element(shownHeights_.begin(), middle, shownHeights_.end());
     figures.medianBar = *middle;
   }
   return figures;
+}
+
+Liveliness measureLiveliness(const TrackAnalysis& track, double seconds, double interval) {
+  LivelinessTally tally;
+  forEachReading(track, seconds, interval, [&](const SpectrumArray& s) { tally.add(s); });
+  return tally.result();
 }
 
 bool meetsGoals(const Liveliness& figures) {

@@ -5,7 +5,9 @@
 // 3c-2, 3c-1 and 3c) cells, from 0 to 50.
 
 #include <array>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "audio/track_analysis.hpp"
 
@@ -27,7 +29,28 @@ struct Liveliness {
 
 int barHeight(const SpectrumArray& spectrum, int column);
 
-Liveliness measureLiveliness(TrackAnalysis& track, double seconds, double interval = 0.011);
+// Calls `visit` with the spectrum as the live layer holds it at 0, interval,
+// 2 x interval, ... s up to `seconds`: what track.spectrumAt gives, worked
+// out in one pass through the track, each block analysed once.
+void forEachReading(const TrackAnalysis& track, double seconds, double interval,
+                    const std::function<void(const SpectrumArray&)>& visit);
+
+// Gathers the liveliness one reading at a time.
+class LivelinessTally {
+ public:
+  void add(const SpectrumArray& spectrum);
+  Liveliness result();
+
+ private:
+  int readings_ = 0;
+  int wide_ = 0;
+  int full_ = 0;
+  int firstFull_ = 0;
+  std::array<int, barColumns> shown_{};
+  std::vector<int> shownHeights_;
+};
+
+Liveliness measureLiveliness(const TrackAnalysis& track, double seconds, double interval = 0.011);
 
 // The goals: 60% wide frames, median 3-20 cells, at most 3% full bars,
 // columns 1-5 and 50-80 each showing in 30% of readings, and column 1 at

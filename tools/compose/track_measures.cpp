@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/compose/dsp.hpp"
+#include "tools/compose/liveliness.hpp"
 
 namespace vantrel::compose {
 
@@ -187,19 +188,24 @@ double slopePerOctave(const std::vector<double>& meanPower) {
 
 }  // namespace
 
-SpectrumShape measureSpectrumShape(TrackAnalysis& track, double seconds, double interval) {
-  SpectrumArray spectrum{};
-  std::vector<double> levels;
-  std::vector<double> meanPower(spectrumSize, 0.0);
-  for (int reading = 0; reading * interval < seconds; ++reading) {
-    track.spectrumAt(reading * interval, spectrum);
-    levels.push_back(highBandLevel(spectrum));
-    for (std::size_t k = 0; k < meanPower.size(); ++k) {
-      const double magnitude = spectrum[k].load(std::memory_order_relaxed);
-      meanPower[k] += magnitude * magnitude;
-    }
+SpectrumShapeTally::SpectrumShapeTally() : meanPower_(spectrumSize, 0.0) {}
+
+void SpectrumShapeTally::add(const SpectrumArray& spectrum) {
+  levels_.push_back(highBandLevel(spectrum));
+  for (std::size_t k = 0; k < meanPower_.size(); ++k) {
+    const double magnitude = spectrum[k].load(std::memory_order_relaxed);
+    meanPower_[k] += magnitude * magnitude;
   }
-  return {standardDeviation(levels), slopePerOctave(meanPower)};
+}
+
+SpectrumShape SpectrumShapeTally::result() const {
+  return {standardDeviation(levels_), slopePerOctave(meanPower_)};
+}
+
+SpectrumShape measureSpectrumShape(const TrackAnalysis& track, double seconds, double interval) {
+  SpectrumShapeTally tally;
+  forEachReading(track, seconds, interval, [&](const SpectrumArray& s) { tally.add(s); });
+  return tally.result();
 }
 
 }  // namespace vantrel::compose

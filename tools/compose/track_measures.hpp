@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "audio/pcm_format.hpp"
 #include "audio/track_analysis.hpp"
@@ -52,7 +53,20 @@ struct SpectrumShape {
   double slope = 0;           // dB per octave from 2 to 10 kHz, the whole track's average
 };
 
+// Gathers the spectrum's shape one reading at a time.
+class SpectrumShapeTally {
+ public:
+  SpectrumShapeTally();
+  void add(const SpectrumArray& spectrum);
+  SpectrumShape result() const;
+
+ private:
+  std::vector<double> levels_;     // the 3-10 kHz bars' level of each reading, dB
+  std::vector<double> meanPower_;  // per entry, summed over the readings
+};
+
 // Read like the bars read it: the audio layer's spectrum every `interval` s.
-SpectrumShape measureSpectrumShape(TrackAnalysis& track, double seconds, double interval = 0.011);
+SpectrumShape measureSpectrumShape(const TrackAnalysis& track, double seconds,
+                                   double interval = 0.011);
 
 }  // namespace vantrel::compose

@@ -40,7 +40,10 @@ void addLengthFigures(std::vector<Figure>& figures, const TrackAnalysis& track) 
                      format("%lld (the score: %lld)", static_cast<long long>(frames),
                             static_cast<long long>(trackFrames)),
                      "as the score", frames == trackFrames});
-  figures.push_back({"final chord", format("%.2f s", secondsOf(cadenceBar * barFrames)), "", true});
+  figures.push_back({"final chord",
+                     format("lands at %.2f s, rings to the end at %.2f s",
+                            secondsOf(cadenceBar * barFrames), secondsOf(trackFrames)),
+                     "", true});
 }
 
 void addLoudnessFigures(std::vector<Figure>& figures, const TrackAnalysis& track) {
@@ -73,7 +76,8 @@ void addLoudnessFigures(std::vector<Figure>& figures, const TrackAnalysis& track
   }
 }
 
-void addArrangementFigures(std::vector<Figure>& figures, TrackAnalysis& track) {
+void addArrangementFigures(std::vector<Figure>& figures, const TrackAnalysis& track,
+                           const SpectrumShape& shape) {
   const Section& finale = sectionOf(Part::finale);
   const Repetition repetition =
       worstRepetition(track.frames(), barFrames, finale.first, finale.bars);
@@ -82,8 +86,6 @@ void addArrangementFigures(std::vector<Figure>& figures, TrackAnalysis& track) {
                             repetition.bar, repetition.earlierBar),
                      "at most 0.9 against any earlier bar", repetition.correlation <= 0.9});
 
-  const double seconds = secondsOf(static_cast<std::int64_t>(track.frameCount()));
-  const SpectrumShape shape = measureSpectrumShape(track, seconds);
   figures.push_back({"3-10 kHz bars' level over time",
                      format("%.1f dB standard deviation", shape.highBandSpread), "at least 6 dB",
                      shape.highBandSpread >= 6.0});
@@ -91,9 +93,7 @@ void addArrangementFigures(std::vector<Figure>& figures, TrackAnalysis& track) {
                      "-2.5 or steeper", shape.slope <= -2.5});
 }
 
-void addLivelinessFigures(std::vector<Figure>& figures, TrackAnalysis& track) {
-  const double seconds = secondsOf(static_cast<std::int64_t>(track.frameCount()));
-  const Liveliness live = measureLiveliness(track, seconds);
+void addLivelinessFigures(std::vector<Figure>& figures, const Liveliness& live) {
   figures.push_back({"readings with 60+ of 80 bars", format("%.1f%%", 100.0 * live.wideFrames),
                      "at least 60%", live.wideFrames >= 0.6});
   figures.push_back({"median bar that shows", format("%.0f cells", live.medianBar), "3 to 20",
@@ -110,12 +110,20 @@ void addLivelinessFigures(std::vector<Figure>& figures, TrackAnalysis& track) {
 
 }  // namespace
 
-std::vector<Figure> reportOn(TrackAnalysis& track) {
+std::vector<Figure> reportOn(const TrackAnalysis& track) {
+  // One pass through the track's spectrum readings serves both tallies.
+  SpectrumShapeTally shape;
+  LivelinessTally live;
+  forEachReading(track, secondsOf(static_cast<std::int64_t>(track.frameCount())), 0.011,
+                 [&](const SpectrumArray& spectrum) {
+                   shape.add(spectrum);
+                   live.add(spectrum);
+                 });
   std::vector<Figure> figures;
   addLengthFigures(figures, track);
   addLoudnessFigures(figures, track);
-  addArrangementFigures(figures, track);
-  addLivelinessFigures(figures, track);
+  addArrangementFigures(figures, track, shape.result());
+  addLivelinessFigures(figures, live.result());
   return figures;
 }
 

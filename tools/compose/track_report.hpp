@@ -23,7 +23,7 @@ struct Figure {
   bool met = true;
 };
 
-std::vector<Figure> reportOn(TrackAnalysis& track);
+std::vector<Figure> reportOn(const TrackAnalysis& track);
 
 bool allGoalsMet(const std::vector<Figure>& figures);
 
