@@ -6,6 +6,9 @@
 
 namespace vantrel {
 
+LocalClock::LocalClock() = default;
+LocalClock::~LocalClock() = default;
+
 double LocalClock::timeOfDay() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -18,8 +21,12 @@ double LocalClock::timeOfDay() {
                        static_cast<int>(milliseconds < 0 ? milliseconds + 1000 : milliseconds));
 }
 
-void LocalClock::yield() {
-  std::this_thread::yield();
+Clock::SteadyTime LocalClock::steadyNow() {
+  return std::chrono::steady_clock::now();
+}
+
+void LocalClock::sleepUntil(SteadyTime time) {
+  std::this_thread::sleep_until(time);
 }
 
 }  // namespace vantrel

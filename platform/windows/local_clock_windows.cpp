@@ -1,8 +1,21 @@
+#include <timeapi.h>
 #include <windows.h>
+
+#include <thread>
 
 #include "platform/clock.hpp"
 
 namespace vantrel {
+
+// Windows wakes sleepers on its timer tick, 15.6 ms unless asked for finer:
+// the frame wait sleeps for parts of an 11 ms frame, so ask for 1 ms.
+LocalClock::LocalClock() {
+  timeBeginPeriod(1);
+}
+
+LocalClock::~LocalClock() {
+  timeEndPeriod(1);
+}
 
 double LocalClock::timeOfDay() {
   SYSTEMTIME local{};
@@ -10,8 +23,12 @@ double LocalClock::timeOfDay() {
   return timeOfDayFrom(local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
 }
 
-void LocalClock::yield() {
-  Sleep(0);
+Clock::SteadyTime LocalClock::steadyNow() {
+  return std::chrono::steady_clock::now();
+}
+
+void LocalClock::sleepUntil(SteadyTime time) {
+  std::this_thread::sleep_until(time);
 }
 
 }  // namespace vantrel
