@@ -45,6 +45,7 @@ int runDemo(DemoPlatform platform) {
     if (drawFrame(*demo) == FrameOutcome::messageEnded) return demoExitStatus;
     presentScreen(presentation, demo->cellScreen);
     if (platform.console.pollKey().isEscape()) return demoExitStatus;
+    if (platform.console.gone()) return consoleGoneExitStatus;
     waitForFrame(platform.clock);
   }
 }
