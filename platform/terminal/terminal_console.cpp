@@ -1,9 +1,8 @@
 #include "platform/terminal/terminal_console.hpp"
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <poll.h>
 
 #include <cerrno>
 #include <cstdio>

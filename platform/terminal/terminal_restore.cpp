@@ -20,11 +20,11 @@ namespace {
 
 // Signals that ask the process to end, the fatal ones, the resize and job
 // control.
-constexpr std::array endingSignals = {SIGTERM, SIGHUP, SIGQUIT, SIGINT,  SIGSEGV,
+constexpr std::array endingSignals = {SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGSEGV,
                                       SIGBUS,  SIGFPE, SIGILL,  SIGABRT};
-constexpr std::array handledSignals = {SIGTERM, SIGHUP,  SIGQUIT, SIGINT,  SIGSEGV, SIGBUS,
-                                       SIGFPE,  SIGILL,  SIGABRT, SIGWINCH, SIGTSTP, SIGTTIN,
-                                       SIGTTOU, SIGCONT};
+constexpr std::array handledSignals = {SIGTERM, SIGHUP,  SIGQUIT, SIGINT,  SIGSEGV,
+                                       SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGWINCH,
+                                       SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT};
 
 // taken: the demo has the terminal; suspended: given back while stopped;
 // restoring: being given back for good, or for a stop; restored: for good.
@@ -310,8 +310,8 @@ bool terminalTaken() noexcept {
 void runTerminalRestore() noexcept {
   // Keep this thread's own handlers out while it restores; a signal that
   // comes meanwhile is handled (and ends the process) once it is done.
-  const sigset_t handled = signalSet({SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGWINCH, SIGTSTP,
-                                      SIGTTIN, SIGTTOU, SIGCONT});
+  const sigset_t handled =
+      signalSet({SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGWINCH, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT});
   sigset_t previousMask;
   ::pthread_sigmask(SIG_BLOCK, &handled, &previousMask);
   restoreOnce();

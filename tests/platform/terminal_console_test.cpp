@@ -199,10 +199,17 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
   EXPECT_EQ(terminal.cell(0, 2).character, U'\u2588');
   EXPECT_EQ(terminal.cell(49, 79).background, 1);  // console red is ANSI 1
 
+  pty.type("keys typed during the show");
   console.restore();
   EXPECT_TRUE(sameModes(pty.modes(), before));
+  int unread = -1;
+  ASSERT_EQ(ioctl(pty.fd(), FIONREAD, &unread), 0);
+  EXPECT_EQ(unread, 0) << "keys left unread must not spill into the shell";
   bytes = pty.output();
   EXPECT_NE(bytes.find("\x1b[23;0t"), std::string::npos) << "the own title is put back";
+  // libvterm shows the cursor again by itself on leaving the alternate
+  // screen; other terminals do not.
+  EXPECT_NE(bytes.find("\x1b[?25h"), std::string::npos) << "the cursor is shown again";
   terminal.feed(bytes);
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
