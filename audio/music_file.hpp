@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,5 +18,10 @@ std::vector<std::filesystem::path> defaultMusicFolders();
 // part is a path and is taken as it is. Empty when nothing is found.
 std::filesystem::path locateMusicFile(std::string_view name,
                                       std::span<const std::filesystem::path> folders);
+
+// Why the music file at `path` cannot be played ("no such file", "not an
+// audio file that can be decoded", ...), or empty when it can: it opens and
+// the decoder reads sound from it.
+std::string whyMusicCannotPlay(const std::filesystem::path& path);
 
 }  // namespace vantrel

@@ -23,8 +23,8 @@ void openAudio(SoundSystem& sound) {
   sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1);
 }
 
-const SpectrumEntry* startMusic(SoundSystem& sound) {
-  SoundStream* musicStream = sound.soundOpenStream(musicFileName, 64, 0, 0);
+const SpectrumEntry* startMusic(SoundSystem& sound, const char* musicFile) {
+  SoundStream* musicStream = sound.soundOpenStream(musicFile, 64, 0, 0);
   sound.soundPlayStream(-1, musicStream);
   return sound.soundGetSpectrum();
 }
@@ -39,7 +39,7 @@ int runDemo(DemoPlatform platform) {
   Presentation presentation{.console = &platform.console};
   openAudio(platform.sound);
   prepareParticles(*demo, particleSeed(platform.clock.timeOfDay()));
-  demo->spectrum = startMusic(platform.sound);
+  demo->spectrum = startMusic(platform.sound, platform.musicFile);
 
   for (;;) {
     if (drawFrame(*demo) == FrameOutcome::messageEnded) return demoExitStatus;

@@ -24,6 +24,9 @@ struct DemoPlatform {
   Console& console;
   Clock& clock;
   SoundSystem& sound;
+  // The music: a bare name is looked for where the track is installed, a
+  // path is taken as it is.
+  const char* musicFile = musicFileName;
 };
 
 // Runs the start-up and the frame loop. Returns the exit status when the demo
