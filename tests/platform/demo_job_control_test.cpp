@@ -50,6 +50,7 @@ constexpr char terminateStopped = 't';  // SIGTERM then SIGCONT, terminal kept (
 [[noreturn]] void runShell(int terminal, int reports, int commands, char* const* argv,
                            char* const* envp) {
   ::signal(SIGTTOU, SIG_IGN);  // a shell may take the terminal back from the background
+  ::signal(SIGHUP, SIG_IGN);   // and outlives its terminal long enough to report
   ::setsid();
   ::ioctl(terminal, TIOCSCTTY, 0);
   int ready[2];
@@ -57,6 +58,7 @@ constexpr char terminateStopped = 't';  // SIGTERM then SIGCONT, terminal kept (
   const pid_t demo = ::fork();
   if (demo == 0) {
     ::signal(SIGTTOU, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     ::setpgid(0, 0);
     char go = 0;
     if (::read(ready[0], &go, 1) != 1) _exit(121);
@@ -139,7 +141,7 @@ class ShellSession {
     ::waitpid(shell_, nullptr, 0);
     stop_ = true;
     if (reader_.joinable()) reader_.join();
-    ::close(near_);
+    if (near_ >= 0) ::close(near_);
     ::close(far_);
     ::close(reports_);
     ::close(commands_);
@@ -153,6 +155,12 @@ class ShellSession {
     termios now{};
     ::tcgetattr(far_, &now);
     return now;
+  }
+  // Closes the terminal, as closing its window does.
+  void hangUp() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    ::close(std::exchange(near_, -1));
   }
   void setModes(const termios& modes) { ::tcsetattr(far_, TCSANOW, &modes); }
   void type(std::string_view keys) {
@@ -307,6 +315,17 @@ TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
   waitUntil(
       session, terminal, seen, [&] { return seen.find("\x1b[?1049l") != std::string::npos; }, 2s);
   EXPECT_NE(seen.find("\x1b[?1049l"), std::string::npos);
+}
+
+TEST(DemoJobControl, ClosingTheTerminalEndsTheDemoAtOnce) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  session.hangUp();
+  const std::optional<Report> ended = session.nextReport(1s);
+  ASSERT_TRUE(ended) << "still running a second after its terminal closed";
+  EXPECT_EQ(ended->kind, Report::ended);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -299,6 +300,34 @@ TEST(TerminalConsole, FramesAllocateNothingEvenAcrossAResize) {
   }
   countAllocations = false;
   EXPECT_EQ(allocationCount, 0);
+}
+
+std::string restoreAndCaptureStderr(Console& console) {
+  ::testing::internal::CaptureStderr();
+  console.restore();
+  return ::testing::internal::GetCapturedStderr();
+}
+
+TEST(TerminalConsole, SaysAfterTheShowWhenTheTerminalWasTooSmallThroughout) {
+  PseudoTerminal small;
+  small.resize(80, 24);
+  TerminalConsole tooSmall(small.fd(), small.fd());
+  setUpWindow(tooSmall);
+  present(tooSmall, patternScreen());
+  const std::string said = restoreAndCaptureStderr(tooSmall);
+  EXPECT_NE(said.find("80x24"), std::string::npos) << said;
+  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+
+  PseudoTerminal grown;
+  grown.resize(80, 24);
+  TerminalConsole bigEnoughOnce(grown.fd(), grown.fd());
+  setUpWindow(bigEnoughOnce);
+  present(bigEnoughOnce, patternScreen());
+  grown.resize(100, 60);
+  raise(SIGWINCH);
+  present(bigEnoughOnce, patternScreen());
+  EXPECT_EQ(restoreAndCaptureStderr(bigEnoughOnce), "");
 }
 
 class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
