@@ -358,6 +358,52 @@ TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
   EXPECT_TRUE(terminal.cursorVisible);
 }
 
+// Endless recursion: the fault comes with no stack left to run a handler on,
+// save the one set aside for it.
+volatile bool recursionDone = false;
+[[gnu::noinline]] int recurseForEver(int depth) {
+  if (recursionDone) return 0;
+  volatile char frame[256];
+  frame[depth % 256] = static_cast<char>(depth);
+  return recurseForEver(depth + 1) + frame[(depth * 7) % 256];
+}
+
+#if defined(__SANITIZE_THREAD__)
+#define VANTREL_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VANTREL_UNDER_TSAN 1
+#endif
+#endif
+
+TEST(TerminalConsole, RestoresAfterAStackOverflow) {
+#ifdef VANTREL_UNDER_TSAN
+  GTEST_SKIP() << "ThreadSanitizer runs signal handlers its own way";
+#endif
+  PseudoTerminal pty(false);
+  const termios before = pty.modes();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit smallStack{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_STACK, &smallStack);
+    TerminalConsole console(pty.fd(), pty.fd());
+    setUpWindow(console);
+    present(console, patternScreen());
+    _exit(recurseForEver(0));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+  EXPECT_TRUE(sameModes(pty.modes(), before));
+  TerminalEmulator terminal(screenColumns, screenRows);
+  terminal.feed(pty.output());
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_TRUE(terminal.cursorVisible);
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, TerminalConsoleSignal,
                          ::testing::Values(SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGSEGV, SIGBUS,
                                            SIGFPE, SIGILL, SIGABRT),
