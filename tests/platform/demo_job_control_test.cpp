@@ -43,6 +43,7 @@ struct Report {
 // Commands the shell takes while the demo is stopped.
 constexpr char foreground = 'f';        // give it the terminal and continue it (fg)
 constexpr char terminateStopped = 't';  // SIGTERM then SIGCONT, terminal kept (kill %1)
+constexpr char background = 'b';        // continue it, terminal kept (bg); then await fg
 
 // The shell: leads a session on the pseudo-terminal, runs the demo as its
 // foreground job, takes the terminal back whenever the job stops, and
@@ -87,6 +88,10 @@ constexpr char terminateStopped = 't';  // SIGTERM then SIGCONT, terminal kept (
     send({Report::stopped, WSTOPSIG(status)});
     char command = 0;
     if (::read(commands, &command, 1) != 1) _exit(125);
+    if (command == background) {
+      ::kill(-demo, SIGCONT);
+      if (::read(commands, &command, 1) != 1) _exit(126);
+    }
     if (command == foreground) ::tcsetpgrp(terminal, demo);
     if (command == terminateStopped) ::kill(-demo, SIGTERM);
     ::kill(-demo, SIGCONT);
@@ -263,6 +268,33 @@ TEST(DemoJobControl, StopGivesTheTerminalBackAndContinueTakesItAgain) {
 
   session.type("\x1b");
   EXPECT_TRUE(endedWith(session.nextReport(3s), 0)) << "Esc after the resume ends it";
+}
+
+// Continued in the background, the demo leaves the terminal to the shell
+// and draws nothing; brought to the foreground, it takes it again.
+TEST(DemoJobControl, ContinuedInTheBackgroundItLeavesTheTerminalAlone) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  ::kill(session.demo(), SIGTSTP);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 200ms);
+  seen.clear();
+  session.command(background);
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 500ms);
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_EQ(seen, "") << "nothing drawn over the shell";
+  EXPECT_FALSE(session.nextReport(0ms)) << "neither stopped nor ended";
+  session.command(foreground);
+  EXPECT_TRUE(waitUntil(session, terminal, seen, [&] {
+    return terminal.alternateScreen && seen.find("\x1b[2J") != std::string::npos;
+  }));
+  session.type("\x1b");
+  EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
 }
 
 // A stop the demo is not asked about (SIGSTOP), and a shell that leaves the
