@@ -1,5 +1,6 @@
-#include <timeapi.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <timeapi.h>
 
 #include <thread>
 
