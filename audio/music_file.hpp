@@ -1,7 +1,8 @@
 #pragma once
 // Where the music file is found. A bare name is looked for in the current
-// folder first, then beside the program, then in the installed data folder,
-// so an installed vantrel plays its music from anywhere.
+// folder first, then beside the program, then in the data folder of an
+// installation around the program (../share/vantrel), then in the installed
+// data folder, so an installed vantrel plays its music from anywhere.
 
 #include <filesystem>
 #include <span>

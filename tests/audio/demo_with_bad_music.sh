@@ -55,7 +55,7 @@ fail() {
   echo "FAIL $*"
   failures=$((failures + 1))
 }
-has_audio() { [[ $1 =~ ^(truncated|corrupt-middle|mono-22050|good|good-dummy-device|music-option|from-root)$ ]]; }
+has_audio() { [[ $1 =~ ^(truncated|corrupt-middle|mono-22050|good|good-dummy-device|music-option|from-root|installed)$ ]]; }
 
 # run_show NAME DIR [ARG...]: the demo in DIR on a pseudo-terminal, Esc after
 # its 100th frame; checks how it ended and what it drew.
@@ -124,5 +124,12 @@ expect_refusal unknown-option 2 err "^usage: vantrel" --no-such-option
 
 # The build puts the track beside the demo: from the repository root it plays.
 run_show from-root "$source_dir" "$built"
+
+# Installed (here staged under a scratch folder), it plays from any folder.
+if DESTDIR="$work/staged" cmake --install "$(dirname "$built")" >/dev/null; then
+  run_show installed "$work/missing" "$(find "$work/staged" -path '*/bin/vantrel' -type f)"
+else
+  fail "installed: cmake --install failed"
+fi
 
 exit $((failures > 0))
