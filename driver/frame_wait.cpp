@@ -31,11 +31,17 @@ void waitForFrame(Clock& clock) {
   const double frameDeadline = start + frameDelay;
   const Clock::SteadyTime steadyStart = clock.steadyNow();
   const Clock::SteadyTime latestEnd = steadyStart + longestFrameWait;
+  // The sleeps asked for, counted too: a steady clock can be frozen as well
+  // (a time-faking library freezes every clock), and the wait must still end.
+  Clock::SteadyTime::duration slept{};
   double now = clock.timeOfDay();
   for (; now < frameDeadline && now >= start; now = clock.timeOfDay()) {
     const Clock::SteadyTime steadyNow = clock.steadyNow();
-    if (steadyNow >= latestEnd) return;
-    clock.sleepUntil(std::min(steadyNow + pauseBefore(frameDeadline - now), latestEnd));
+    if (steadyNow >= latestEnd || slept >= longestFrameWait) return;
+    const auto pause = std::min({pauseBefore(frameDeadline - now), latestEnd - steadyNow,
+                                 Clock::SteadyTime::duration(longestFrameWait) - slept});
+    clock.sleepUntil(steadyNow + pause);
+    slept += pause;
   }
   // A clock set back ends the wait at once; one that leapt forward does not
   // cut the frame short.

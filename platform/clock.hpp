@@ -15,7 +15,8 @@ class Clock {
   virtual double timeOfDay() = 0;
   // A clock that only ever moves forward, at a steady rate.
   virtual SteadyTime steadyNow() = 0;
-  // Sleeps until the steady clock reaches `time` (at once if it has).
+  // Sleeps for the time from now until `time` on the steady clock (not at
+  // all if it has passed), in one sleep.
   virtual void sleepUntil(SteadyTime time) = 0;
 };
 

@@ -73,6 +73,17 @@ TEST(FrameWait, AFrozenClockEndsTheWaitAfterTwoFrameDelaysOfSteadyTime) {
   EXPECT_LE(frozen.readCount, 5) << "it sleeps rather than spins";
 }
 
+// A time-faking library (faketime) freezes the steady clock as well.
+TEST(FrameWait, EveryClockFrozenEndsTheWaitAfterTwoFrameDelaysOfSleep) {
+  FakeClock frozen;
+  frozen.readings = {5.000};
+  frozen.steadyFrozen = true;
+  waitForFrame(frozen);
+  const std::chrono::duration<double, std::milli> slept = frozen.slept;
+  EXPECT_NEAR(slept.count(), 20.02, 1e-6);
+  EXPECT_LE(frozen.readCount, 5);
+}
+
 TEST(FrameWait, AClockThatLeapsForwardDoesNotCutTheFrameShort) {
   FakeClock leap;
   leap.readings = {5.000, 5.003, 3605.003};

@@ -1,6 +1,8 @@
 #pragma once
 // A console and a clock that tests drive by hand.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -57,12 +59,21 @@ class FakeClock final : public Clock {
   double now = 0;
   double step = 0.001;
   int readCount = 0;
+  int readLimit = 1'000'000;
   int sleepCount = 0;
   SteadyTime steady{};
+  bool steadyFrozen = false;  // sleeps take place, but the steady clock does not move
+  SteadyTime::duration slept{};
   std::optional<double> linkedTo;  // the time of day at steady time zero, in seconds
 
   double timeOfDay() override {
     ++readCount;
+    // A wait that never ends fails the test instead of hanging it: a reading
+    // below every other one ends any wait.
+    if (readCount > readLimit) {
+      ADD_FAILURE() << "the clock was read " << readLimit << " times";
+      return -1.0;
+    }
     if (linkedTo) {
       now = std::floor((*linkedTo + steadySeconds()) * 1000.0 + 1e-6) / 1000.0;
       return now;
@@ -78,7 +89,8 @@ class FakeClock final : public Clock {
   SteadyTime steadyNow() override { return steady; }
   void sleepUntil(SteadyTime time) override {
     ++sleepCount;
-    steady = std::max(steady, time);
+    if (time > steady) slept += time - steady;
+    if (!steadyFrozen) steady = std::max(steady, time);
   }
   double steadySeconds() const {
     return std::chrono::duration<double>(steady.time_since_epoch()).count();

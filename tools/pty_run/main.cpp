@@ -140,6 +140,7 @@ Run runOnPty(const Options& options) {
     std::perror("vantrel-pty-run: exec");
     _exit(127);
   }
+  ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
   std::ofstream log;
   if (!options.logPath.empty()) log.open(options.logPath, std::ios::binary);
   Run run;
@@ -162,13 +163,16 @@ Run runOnPty(const Options& options) {
     if (escDue && !run.escSent) run.escSent = ::write(terminal, "\x1b", 1) == 1;
     if (now > options.timeoutSeconds && !run.timedOut) {
       run.timedOut = true;
-      ::kill(child, SIGKILL);
+      ::kill(-child, SIGKILL);  // the child leads a session: its whole group
     }
     if (count < 0 && errno != EAGAIN && errno != EINTR) break;  // EIO: the last holder closed it
     if (::wait4(child, &run.status, WNOHANG, &run.usage) == child) {
       run.wallSeconds = secondsSince(start);
-      // Collect what is still in flight.
-      while ((readable = {terminal, POLLIN, 0}, ::poll(&readable, 1, 50)) > 0) {
+      // Collect what is still in flight, for a moment: a process the child
+      // left behind may go on writing.
+      ::kill(-child, SIGKILL);
+      while ((readable = {terminal, POLLIN, 0}, ::poll(&readable, 1, 50)) > 0 &&
+             secondsSince(start) < run.wallSeconds + 1.0) {
         const ssize_t rest = ::read(terminal, chunk, sizeof chunk);
         if (rest <= 0) break;
         run.bytes += rest;
