@@ -5,6 +5,7 @@
 
 #include "driver/demo.hpp"
 #include "driver/frame_wait.hpp"
+#include "driver/presentation.hpp"
 
 namespace vantrel {
 

@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "driver/cell_screen.hpp"
 #include "platform/key_press.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

@@ -7,9 +7,9 @@
 #include <array>
 #include <string>
 
-#include "driver/cell_screen.hpp"
 #include "platform/console.hpp"
 #include "platform/windows/console_keys.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

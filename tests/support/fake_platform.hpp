@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
-#include "driver/cell_screen.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel::testing {
 
