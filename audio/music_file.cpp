@@ -1,5 +1,7 @@
 #include "audio/music_file.hpp"
 
+#include <array>
+#include <fstream>
 #include <system_error>
 
 #include "audio/audio_backend.hpp"
@@ -9,7 +11,9 @@ namespace vantrel {
 std::vector<std::filesystem::path> defaultMusicFolders() {
   std::vector<std::filesystem::path> folders{"."};
   if (std::filesystem::path program = programFolder(); !program.empty()) {
-    folders.push_back(std::move(program));
+    folders.push_back(program);
+    // An installation moved, or staged with DESTDIR, keeps bin/ and share/ side by side.
+    folders.push_back(program.parent_path() / "share" / "vantrel");
   }
   folders.emplace_back(VANTREL_DATA_DIR);
   return folders;
@@ -24,6 +28,20 @@ std::filesystem::path locateMusicFile(std::string_view name,
     std::filesystem::path candidate = folder / file;
     std::error_code error;
     if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  }
+  return {};
+}
+
+std::string whyMusicCannotPlay(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) return "no such file";
+  if (std::filesystem::is_directory(status)) return "a folder, not a music file";
+  if (!std::ifstream(path, std::ios::binary).is_open()) return "cannot be read";
+  const std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  std::array<PcmSample, 1024 * pcmChannels> samples{};
+  if (!decoder->open(path) || decoder->read(samples.data(), 1024) == 0) {
+    return "not an audio file that can be decoded";
   }
   return {};
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "audio/spectrum.hpp"
-#include "driver/cell_screen.hpp"
 #include "effects/particles.hpp"
 #include "effects/ripple_field.hpp"
+#include "screen/cell_screen.hpp"
 #include "text/glyph_table.hpp"
 #include "text/scroller.hpp"
 

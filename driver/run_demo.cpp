@@ -5,6 +5,7 @@
 
 #include "driver/demo.hpp"
 #include "driver/frame_wait.hpp"
+#include "driver/presentation.hpp"
 
 namespace vantrel {
 
@@ -23,8 +24,8 @@ void openAudio(SoundSystem& sound) {
   sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1);
 }
 
-const SpectrumEntry* startMusic(SoundSystem& sound) {
-  SoundStream* musicStream = sound.soundOpenStream(musicFileName, 64, 0, 0);
+const SpectrumEntry* startMusic(SoundSystem& sound, const char* musicFile) {
+  SoundStream* musicStream = sound.soundOpenStream(musicFile, 64, 0, 0);
   sound.soundPlayStream(-1, musicStream);
   return sound.soundGetSpectrum();
 }
@@ -39,12 +40,13 @@ int runDemo(DemoPlatform platform) {
   Presentation presentation{.console = &platform.console};
   openAudio(platform.sound);
   prepareParticles(*demo, particleSeed(platform.clock.timeOfDay()));
-  demo->spectrum = startMusic(platform.sound);
+  demo->spectrum = startMusic(platform.sound, platform.musicFile);
 
   for (;;) {
     if (drawFrame(*demo) == FrameOutcome::messageEnded) return demoExitStatus;
     presentScreen(presentation, demo->cellScreen);
     if (platform.console.pollKey().isEscape()) return demoExitStatus;
+    if (platform.console.gone()) return consoleGoneExitStatus;
     waitForFrame(platform.clock);
   }
 }

@@ -17,16 +17,21 @@ static_assert(windowTitle.size() == 118);
 
 inline constexpr const char* musicFileName = "BlueNoise.mp3";
 inline constexpr int demoExitStatus = 0;
+// The console went away during the show (its window was closed).
+inline constexpr int consoleGoneExitStatus = 1;
 
 struct DemoPlatform {
   Console& console;
   Clock& clock;
   SoundSystem& sound;
+  // The music: a bare name is looked for where the track is installed, a
+  // path is taken as it is.
+  const char* musicFile = musicFileName;
 };
 
 // Runs the start-up and the frame loop. Returns the exit status when the demo
-// ends (Esc after a presented frame, or the message used up before one); the
-// caller ends the process with it.
+// ends (Esc after a presented frame, the message used up before one, or the
+// console gone); the caller ends the process with it.
 int runDemo(DemoPlatform platform);
 
 }  // namespace vantrel

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/cell_screen.hpp"
 #include "effects/particles.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

@@ -2,7 +2,7 @@
 // Eighty spectrum bars rising from the bottom row.
 
 #include "audio/spectrum.hpp"
-#include "driver/cell_screen.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

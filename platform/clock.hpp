@@ -1,15 +1,23 @@
 #pragma once
-// The frame clock: local time of day and a yield of the time slice.
+// The frame clock: local time of day, and a steady clock to sleep on.
+
+#include <chrono>
 
 namespace vantrel {
 
 class Clock {
  public:
+  using SteadyTime = std::chrono::steady_clock::time_point;
+
   virtual ~Clock() = default;
-  // Seconds since local midnight, in whole milliseconds.
+  // Seconds since local midnight, in whole milliseconds. It may stand still,
+  // leap or go back when the machine's clock is set.
   virtual double timeOfDay() = 0;
-  // Gives up the rest of the thread's time slice.
-  virtual void yield() = 0;
+  // A clock that only ever moves forward, at a steady rate.
+  virtual SteadyTime steadyNow() = 0;
+  // Sleeps for the time from now until `time` on the steady clock (not at
+  // all if it has passed), in one sleep.
+  virtual void sleepUntil(SteadyTime time) = 0;
 };
 
 // Builds timeOfDay from the fields of a local time.
@@ -20,8 +28,14 @@ constexpr double timeOfDayFrom(int hours, int minutes, int seconds, int millisec
 // The machine's local clock.
 class LocalClock final : public Clock {
  public:
+  LocalClock();
+  ~LocalClock() override;
+  LocalClock(const LocalClock&) = delete;
+  LocalClock& operator=(const LocalClock&) = delete;
+
   double timeOfDay() override;
-  void yield() override;
+  SteadyTime steadyNow() override;
+  void sleepUntil(SteadyTime time) override;
 };
 
 }  // namespace vantrel

@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "driver/cell_screen.hpp"
 #include "platform/key_press.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 
@@ -31,6 +31,10 @@ class Console {
 
   // The next waiting key press, or an empty one; never waits.
   virtual KeyPress pollKey() = 0;
+
+  // True once the console has gone away (a closed terminal window): there
+  // is nothing left to draw on, and the demo should end.
+  virtual bool gone() const { return false; }
 
   // Gives the console back exactly as it was found. Safe to call twice.
   virtual void restore() noexcept = 0;

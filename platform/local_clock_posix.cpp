@@ -6,6 +6,9 @@
 
 namespace vantrel {
 
+LocalClock::LocalClock() = default;
+LocalClock::~LocalClock() = default;
+
 double LocalClock::timeOfDay() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -18,8 +21,15 @@ double LocalClock::timeOfDay() {
                        static_cast<int>(milliseconds < 0 ? milliseconds + 1000 : milliseconds));
 }
 
-void LocalClock::yield() {
-  std::this_thread::yield();
+Clock::SteadyTime LocalClock::steadyNow() {
+  return std::chrono::steady_clock::now();
+}
+
+// One sleep for the time left, not a sleep until the clock reads `time`: a
+// steady clock frozen by a time-faking library must not hold the process.
+void LocalClock::sleepUntil(SteadyTime time) {
+  const auto left = time - std::chrono::steady_clock::now();
+  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
 }
 
 }  // namespace vantrel

@@ -109,6 +109,7 @@ std::span<char> KeyDecoder::space() {
   if (start_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
     end_ -= start_;
+    settled_ = settled_ > start_ ? settled_ - start_ : 0;
     start_ = 0;
   }
   return {buffer_.data() + end_, capacity - end_};
@@ -127,6 +128,7 @@ std::size_t KeyDecoder::feed(std::string_view bytes) {
 }
 
 KeyPress KeyDecoder::next(bool quiet) {
+  if (quiet) settled_ = end_;
   while (start_ < end_) {
     const Result result = scanKey(start_, quiet);
     if (result.scan == Scan::incomplete) return {};
@@ -137,31 +139,35 @@ KeyPress KeyDecoder::next(bool quiet) {
 }
 
 KeyDecoder::Result KeyDecoder::scanKey(std::size_t at, bool quiet) const {
-  if (byteAt(at) == escapeByte) return scanEscape(at, quiet);
-  return scanCharacter(at, quiet);
+  // Bytes a quiet poll has seen are final: what arrives after them cannot
+  // finish a key they started (an Esc seen alone stays Esc).
+  const Span span = at < settled_ ? Span{settled_, true} : Span{end_, quiet};
+  if (byteAt(at) == escapeByte) return scanEscape(at, span);
+  return scanCharacter(at, span);
 }
 
-KeyDecoder::Result KeyDecoder::scanEscape(std::size_t at, bool quiet) const {
+KeyDecoder::Result KeyDecoder::scanEscape(std::size_t at, Span span) const {
   const Result escape{Scan::key, 1, KeyPress::character("\x1b")};
-  if (at + 1 == end_) return quiet ? escape : Result{Scan::incomplete};
+  if (at + 1 == span.end) return span.final ? escape : Result{Scan::incomplete};
   const unsigned char introducer = byteAt(at + 1);
-  if (introducer == '[' || introducer == 'O') return scanSequence(at, quiet);
-  if (introducer == escapeByte) return escape;
-  // ESC before another key: that key with Alt held.
-  Result altKey = scanCharacter(at + 1, quiet);
-  if (altKey.scan == Scan::skip) return escape;
-  if (altKey.scan == Scan::key) ++altKey.length;
+  if (introducer == '[' || introducer == 'O') return scanSequence(at, span);
+  // ESC before another key: that key with Alt held. Alt+Esc, or ESC before
+  // bytes that are no key, is not Esc: the ESC goes with them.
+  Result altKey = introducer == escapeByte ? scanEscape(at + 1, span) : scanCharacter(at + 1, span);
+  if (altKey.scan == Scan::incomplete) return altKey;
+  if (altKey.scan == Scan::skip || altKey.key.isEscape()) return {Scan::skip, altKey.length + 1};
+  ++altKey.length;
   return altKey;
 }
 
-KeyDecoder::Result KeyDecoder::scanSequence(std::size_t at, bool quiet) const {
+KeyDecoder::Result KeyDecoder::scanSequence(std::size_t at, Span span) const {
   const bool csi = byteAt(at + 1) == '[';
   std::size_t index = at + 2;
   // The Linux console sends F1..F5 as ESC [ [ A..E.
-  if (csi && index < end_ && byteAt(index) == '[') {
-    if (index + 1 == end_) {
-      if (!quiet) return {Scan::incomplete};
-      return {Scan::key, end_ - at, KeyPress::specialKey(keycode::unknown)};
+  if (csi && index < span.end && byteAt(index) == '[') {
+    if (index + 1 == span.end) {
+      if (!span.final) return {Scan::incomplete};
+      return {Scan::key, span.end - at, KeyPress::specialKey(keycode::unknown)};
     }
     const unsigned char letter = byteAt(index + 1);
     const unsigned char code = letter >= 'A' && letter <= 'E'
@@ -170,13 +176,13 @@ KeyDecoder::Result KeyDecoder::scanSequence(std::size_t at, bool quiet) const {
     return {Scan::key, index + 2 - at, KeyPress::specialKey(code)};
   }
   const std::size_t parametersStart = index;
-  while (index < end_ && isParameterByte(byteAt(index))) ++index;
+  while (index < span.end && isParameterByte(byteAt(index))) ++index;
   const std::size_t parametersEnd = index;
-  while (index < end_ && isIntermediateByte(byteAt(index))) ++index;
+  while (index < span.end && isIntermediateByte(byteAt(index))) ++index;
 
   const Result cut{Scan::key, index - at, KeyPress::specialKey(keycode::unknown)};
   if (index - at >= longestSequence) return cut;
-  if (index == end_) return quiet ? cut : Result{Scan::incomplete};
+  if (index == span.end) return span.final ? cut : Result{Scan::incomplete};
   const unsigned char final = byteAt(index);
   // A byte that cannot belong to a sequence ends it unfinished; that byte
   // then starts the next key.
@@ -186,11 +192,12 @@ KeyDecoder::Result KeyDecoder::scanSequence(std::size_t at, bool quiet) const {
   return {Scan::key, index + 1 - at, sequenceKey(parameters, final)};
 }
 
-KeyDecoder::Result KeyDecoder::scanCharacter(std::size_t at, bool quiet) const {
+KeyDecoder::Result KeyDecoder::scanCharacter(std::size_t at, Span span) const {
   const std::size_t length = utf8Length(byteAt(at));
   if (length == 0) return {Scan::skip, 1};
   for (std::size_t offset = 1; offset < length; ++offset) {
-    if (at + offset == end_) return quiet ? Result{Scan::skip, offset} : Result{Scan::incomplete};
+    if (at + offset == span.end)
+      return span.final ? Result{Scan::skip, offset} : Result{Scan::incomplete};
     if (!isContinuationByte(byteAt(at + offset))) return {Scan::skip, offset};
   }
   return {Scan::key, length, KeyPress::character({buffer_.data() + at, length})};

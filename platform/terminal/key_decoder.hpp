@@ -12,7 +12,8 @@
 // an incomplete key at the end of the buffer is held until more bytes come;
 // once a poll finds no new bytes ("quiet"), the held bytes are taken as they
 // stand: a lone ESC is Esc, a cut sequence is a key without a character, a
-// cut UTF-8 character is dropped.
+// cut UTF-8 character is dropped. That holds for every byte such a poll has
+// seen, even one still behind other keys when more bytes come.
 
 #include <array>
 #include <cstddef>
@@ -71,15 +72,22 @@ class KeyDecoder {
     KeyPress key{};
   };
 
+  // Where a key being scanned must end, and whether bytes may still come.
+  struct Span {
+    std::size_t end = 0;
+    bool final = false;
+  };
+
   Result scanKey(std::size_t at, bool quiet) const;
-  Result scanEscape(std::size_t at, bool quiet) const;
-  Result scanSequence(std::size_t at, bool quiet) const;
-  Result scanCharacter(std::size_t at, bool quiet) const;
+  Result scanEscape(std::size_t at, Span span) const;
+  Result scanSequence(std::size_t at, Span span) const;
+  Result scanCharacter(std::size_t at, Span span) const;
   unsigned char byteAt(std::size_t at) const { return static_cast<unsigned char>(buffer_[at]); }
 
   std::array<char, capacity> buffer_{};
   std::size_t start_ = 0;
   std::size_t end_ = 0;
+  std::size_t settled_ = 0;  // bytes before this were there when a poll was quiet
 };
 
 }  // namespace vantrel

@@ -1,9 +1,11 @@
 #include "platform/terminal/terminal_console.hpp"
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/terminal/terminal_io.hpp"
@@ -45,6 +47,7 @@ TerminalRestore prepareRestore(int inputFd, int outputFd, TerminalSize foundSize
   restore.inputFd = inputFd;
   restore.outputFd = outputFd;
   restore.haveModes = ::tcgetattr(inputFd, &restore.savedModes) == 0;
+  restore.takenModes = rawModes(restore.savedModes);
   // A frame cut short by a signal may have left an update open.
   restore.appendBytes(endUpdate);
   restore.appendBytes(resetColours);
@@ -70,17 +73,20 @@ void TerminalConsole::openWindow() {
   const TerminalSize foundSize = terminalSizeOf(outputFd_);
   const TerminalRestore restore = prepareRestore(inputFd_, outputFd_, foundSize);
   armTerminalRestore(restore);
-  send(saveTitle);
-  send(enterAlternateScreen);
-  if (restore.haveModes) {
-    const termios raw = rawModes(restore.savedModes);
-    ::tcsetattr(inputFd_, TCSANOW, &raw);
+  opened_ = true;
+  takeOver(saveTitle, TakeOverPart::titlePush);
+  takeOver(enterAlternateScreen);
+  // Started in the background, the mode change stops the demo (SIGTTOU)
+  // until it is brought to the foreground.
+  while (restore.haveModes && ::tcsetattr(inputFd_, TCSANOW, &restore.takenModes) != 0 &&
+         errno == EINTR) {
+    serviceJobControl();
   }
-  renderer_.resize(foundSize);
+  resizeRenderer(foundSize);
 }
 
 void TerminalConsole::setWindowRows(int rows) {
-  send(sizeRequest(rows, screenColumns));
+  takeOver(sizeRequest(rows, screenColumns));
 }
 
 // A terminal's window is placed by the terminal itself and its window manager.
@@ -93,11 +99,11 @@ void TerminalConsole::setWindowTitle(std::string_view title) {
     osc += code < 0x20 || code == 0x7F ? ' ' : byte;  // a control byte would end the title early
   }
   osc += '\a';
-  send(osc);
+  takeOver(osc);
 }
 
 void TerminalConsole::hideCursor() {
-  send(hideCursorSequence);
+  takeOver(hideCursorSequence);
 }
 
 void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
@@ -111,28 +117,75 @@ void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, Buff
       }
     }
   }
-  // Only here, on a SIGWINCH, does the frame ask the terminal for its size.
-  if (takeResizeNotice()) renderer_.resize(terminalSizeOf(outputFd_));
-  writeAll(outputFd_, renderer_.render(screenBuffer_));
+  // While the shell has the terminal, nothing is drawn; the picture is
+  // repainted whole when the demo has it again.
+  if (gone_ || !terminalTaken()) return;
+  // Only here, on a SIGWINCH or a resume, does the frame ask the terminal for its size.
+  if (takeResizeNotice()) resizeRenderer(terminalSizeOf(outputFd_));
+  // A stop asked for from the background interrupts the write: the frame is
+  // dropped, and repainted whole after the resume.
+  if (!writeAll(outputFd_, renderer_.render(screenBuffer_), stopPending)) noteFailure(errno);
 }
 
 KeyPress TerminalConsole::pollKey() {
-  bool quiet = false;
+  serviceJobControl();
+  if (gone_ || !terminalTaken()) return {};
+  bool quiet = true;
   const std::span<char> room = keys_.space();
-  if (!room.empty()) {
+  // Whatever mode the terminal is in (a shell may have left it in line mode
+  // over a stop), asking first keeps the read from ever waiting.
+  pollfd waiting{inputFd_, POLLIN, 0};
+  const int ready = ::poll(&waiting, 1, 0);
+  if (ready > 0 && (waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    gone_ = true;
+    return {};
+  }
+  if (!room.empty() && ready > 0) {
     const ssize_t count = ::read(inputFd_, room.data(), room.size());
     if (count > 0) keys_.received(static_cast<std::size_t>(count));
+    if (count < 0) noteFailure(errno);
     quiet = count == 0 || (count < 0 && errno != EINTR);
   }
   return keys_.next(quiet);
 }
 
+bool TerminalConsole::gone() const {
+  return gone_;
+}
+
 void TerminalConsole::restore() noexcept {
   runTerminalRestore();
+  if (opened_ && !gone_ && !sawWholePicture_) noteSmallTerminal();
+  opened_ = false;
+}
+
+void TerminalConsole::takeOver(std::string_view bytes, TakeOverPart part) {
+  recordTakeOver(bytes, part);
+  send(bytes);
 }
 
 void TerminalConsole::send(std::string_view bytes) {
-  writeAll(outputFd_, bytes);
+  if (!writeAll(outputFd_, bytes)) noteFailure(errno);
+}
+
+void TerminalConsole::noteFailure(int error) {
+  if (terminalGoneError(error)) gone_ = true;
+}
+
+void TerminalConsole::resizeRenderer(TerminalSize size) {
+  renderer_.resize(size);
+  const TerminalSize shown = renderer_.size();
+  if (shown.columns >= screenColumns && shown.rows >= screenRows) sawWholePicture_ = true;
+  if (shown.columns * shown.rows > largestSize_.columns * largestSize_.rows) largestSize_ = shown;
+}
+
+// Terminals that cannot resize themselves often stay 80 x 24, where only the
+// middle of the picture shows; say so once the terminal is the shell's again.
+void TerminalConsole::noteSmallTerminal() const {
+  std::fprintf(stderr,
+               "vantrel: the terminal was %dx%d during the whole show, so only the middle of "
+               "the picture was seen; a terminal of %dx%d or larger shows all of it\n",
+               largestSize_.columns, largestSize_.rows, screenColumns, screenRows);
 }
 
 }  // namespace vantrel

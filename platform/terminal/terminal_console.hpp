@@ -9,6 +9,7 @@
 #include "platform/console.hpp"
 #include "platform/terminal/key_decoder.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
+#include "platform/terminal/terminal_restore.hpp"
 
 namespace vantrel {
 
@@ -27,16 +28,27 @@ class TerminalConsole final : public Console {
   void writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
                   WriteRegion& region) override;
   KeyPress pollKey() override;
+  bool gone() const override;
+  // Also says on stderr, after giving the terminal back, when it was too
+  // small for the whole picture during the whole show.
   void restore() noexcept override;
 
  private:
+  void takeOver(std::string_view bytes, TakeOverPart part = TakeOverPart::screen);
   void send(std::string_view bytes);
+  void noteFailure(int error);
+  void resizeRenderer(TerminalSize size);
+  void noteSmallTerminal() const;
 
   int inputFd_;
   int outputFd_;
   KeyDecoder keys_;
   TerminalRenderer renderer_;
   CellScreen screenBuffer_{};  // the console's 80 x 50 screen buffer
+  bool opened_ = false;
+  bool gone_ = false;  // the terminal went away: its window closed, its session hung up
+  bool sawWholePicture_ = false;
+  TerminalSize largestSize_{0, 0};
 };
 
 }  // namespace vantrel

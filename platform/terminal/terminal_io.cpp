@@ -8,14 +8,17 @@
 
 namespace vantrel {
 
-bool writeAll(int fd, std::string_view bytes) noexcept {
+bool writeAll(int fd, std::string_view bytes, bool (*abandon)() noexcept) noexcept {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
       continue;
     }
-    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EINTR) {
+      if (abandon != nullptr && abandon()) return false;
+      continue;
+    }
     if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // Someone made the shared descriptor non-blocking: wait as a blocking
       // write would.
@@ -25,6 +28,10 @@ bool writeAll(int fd, std::string_view bytes) noexcept {
     return false;
   }
   return true;
+}
+
+bool terminalGoneError(int error) noexcept {
+  return error == EIO || error == EPIPE || error == ENXIO || error == EBADF;
 }
 
 TerminalSize terminalSizeOf(int fd) noexcept {

@@ -9,8 +9,13 @@ namespace vantrel {
 
 // Writes all of `bytes`, however many calls the kernel needs, waiting while
 // the terminal is slow rather than dropping or queueing anything. Safe in a
-// signal handler. Returns false if the terminal has gone.
-bool writeAll(int fd, std::string_view bytes) noexcept;
+// signal handler. Returns false if the terminal has gone (errno says why),
+// or if a signal interrupted the write and `abandon` says to give up.
+bool writeAll(int fd, std::string_view bytes, bool (*abandon)() noexcept = nullptr) noexcept;
+
+// True when a failed write or read's errno means the terminal is gone (its
+// window closed, its session hung up), not just busy.
+bool terminalGoneError(int error) noexcept;
 
 // The terminal's size in cells, or a zero size when it cannot tell.
 TerminalSize terminalSizeOf(int fd) noexcept;

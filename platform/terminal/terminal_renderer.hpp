@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/cell_screen.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

@@ -1,8 +1,22 @@
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <timeapi.h>
+
+#include <thread>
 
 #include "platform/clock.hpp"
 
 namespace vantrel {
+
+// Windows wakes sleepers on its timer tick, 15.6 ms unless asked for finer:
+// the frame wait sleeps for parts of an 11 ms frame, so ask for 1 ms.
+LocalClock::LocalClock() {
+  timeBeginPeriod(1);
+}
+
+LocalClock::~LocalClock() {
+  timeEndPeriod(1);
+}
 
 double LocalClock::timeOfDay() {
   SYSTEMTIME local{};
@@ -10,8 +24,15 @@ double LocalClock::timeOfDay() {
   return timeOfDayFrom(local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
 }
 
-void LocalClock::yield() {
-  Sleep(0);
+Clock::SteadyTime LocalClock::steadyNow() {
+  return std::chrono::steady_clock::now();
+}
+
+// One sleep for the time left, not a sleep until the clock reads `time`: a
+// steady clock frozen by a time-faking library must not hold the process.
+void LocalClock::sleepUntil(SteadyTime time) {
+  const auto left = time - std::chrono::steady_clock::now();
+  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
 }
 
 }  // namespace vantrel

@@ -8,11 +8,11 @@
 
 #include <array>
 
-#include "driver/cell_screen.hpp"
 #include "platform/console.hpp"
 #include "platform/windows/console_keys.hpp"
 #include "platform/windows/console_restore.hpp"
 #include "platform/windows/console_size.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel {
 

@@ -208,10 +208,11 @@ TEST(MusicFile, IsLookedForInEachFolderInTurn) {
 
 TEST(MusicFile, DefaultFoldersAreHereBesideTheProgramAndTheDataFolder) {
   const std::vector<std::filesystem::path> folders = defaultMusicFolders();
-  ASSERT_EQ(folders.size(), 3U);
+  ASSERT_EQ(folders.size(), 4U);
   EXPECT_EQ(folders[0], std::filesystem::path{"."});
   EXPECT_EQ(folders[1], programFolder());
-  EXPECT_TRUE(folders[2].is_absolute());
+  EXPECT_EQ(folders[2], programFolder().parent_path() / "share" / "vantrel");
+  EXPECT_TRUE(folders[3].is_absolute());
 }
 
 }  // namespace

@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# The whole demo, in a pseudo-terminal, with a bad music file in place of
-# BlueNoise.mp3 each time (and once with the good one): it must run, end with
-# status 0 on Esc, and put no text of any library on the screen.
+# The whole demo on a pseudo-terminal with a bad music file in place of
+# BlueNoise.mp3 each time (and once with the good one): it must run, end on
+# the Esc sent after its 100th frame (not by itself, not on a timeout), with
+# status 0, and put no text of any library on the screen. Then --music with a
+# good, a missing and a bad file, --help and a wrong option, and the demo
+# built beside its track, run from the repository root.
 # SDL_AUDIODRIVER names no driver, so no sound device opens, as on a machine
 # without a sound card, and nothing plays on a developer's speakers. Two runs
 # open a device: SDL's silent dummy device with the good track (through the
 # device's callback), and the machine's own with no music at all (where a
 # machine without a sound card has ALSA complain, out of sight). Files with
 # audio in them must make the bars move; the others must leave them empty.
-# Usage: demo_with_bad_music.sh VANTREL SHIPPED_TRACK DATA_DIR
+# Usage: demo_with_bad_music.sh VANTREL PTY_RUN SHIPPED_TRACK DATA_DIR SOURCE_DIR
 set -euo pipefail
-vantrel=$1
-track=$2
-installed=$3/BlueNoise.mp3  # an installed vantrel finds its music there
+built=$1
+pty_run=$2
+track=$3
+installed=$4/BlueNoise.mp3  # an installed vantrel finds its music there
+source_dir=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# A copy of the demo away from the track the build puts beside it.
+mkdir "$work/bin"
+cp "$built" "$work/bin/vantrel"
+vantrel=$work/bin/vantrel
 
 # A piece of the real track to damage.
 head -c 300000 "$track" >"$work/piece.mp3"
@@ -41,36 +51,85 @@ make_case() {
 }
 
 failures=0
-has_audio() { [[ $1 =~ ^(truncated|corrupt-middle|mono-22050|good|good-dummy-device)$ ]]; }
+fail() {
+  echo "FAIL $*"
+  failures=$((failures + 1))
+}
+has_audio() { [[ $1 =~ ^(truncated|corrupt-middle|mono-22050|good|good-dummy-device|music-option|from-root|installed)$ ]]; }
+
+# run_show NAME DIR [ARG...]: the demo in DIR on a pseudo-terminal, Esc after
+# its 100th frame; checks how it ended and what it drew.
+run_show() {
+  local name=$1 dir=$2
+  shift 2
+  local report
+  report=$(cd "$dir" && "$pty_run" --esc-after-frames 100 --timeout 20 --log "$work/$name.log" \
+    -- "$@")
+  if [[ $report != *" exit=0 ending=esc" ]]; then
+    fail "$name: did not end on Esc with status 0: $report"
+  elif grep -a -i -q -E 'alsa|mpg123|sdl|error|warning|cannot' "$work/$name.log"; then
+    fail "$name: library text on the screen:"
+    grep -a -i -E 'alsa|mpg123|sdl|error|warning|cannot' "$work/$name.log" | head -5
+  elif has_audio "$name" && ! grep -a -q '│' "$work/$name.log"; then
+    fail "$name: the bars never moved"
+  elif ! has_audio "$name" && [[ ! -f $installed ]] && grep -a -q '│' "$work/$name.log"; then
+    fail "$name: bars without music"
+  else
+    echo "ok   $name"
+  fi
+}
 
 for name in missing empty random-bytes renamed-wav truncated corrupt-middle mono-22050 folder \
             good good-dummy-device missing-default-device; do
   dir=$(make_case "$name")
-  status=0
   case $name in
     good-dummy-device) export SDL_AUDIODRIVER=dummy ;;
     missing-default-device) unset SDL_AUDIODRIVER ;;
     *) export SDL_AUDIODRIVER=none ;;
   esac
-  # Esc after 1.5 s; the demo ends on it after presenting that frame.
-  (sleep 1.5; printf '\033') |
-    script -qec "cd '$dir' && exec '$vantrel'" "$work/$name.log" \
-      >/dev/null 2>&1 || status=$?
-  if [[ $status -ne 0 ]]; then
-    echo "FAIL $name: exit status $status"
-    failures=$((failures + 1))
-  elif grep -a -i -q -E 'alsa|mpg123|sdl|error|warning|cannot' "$work/$name.log"; then
-    echo "FAIL $name: library text on the screen:"
-    grep -a -i -E 'alsa|mpg123|sdl|error|warning|cannot' "$work/$name.log" | head -5
-    failures=$((failures + 1))
-  elif has_audio "$name" && ! grep -a -q '│' "$work/$name.log"; then
-    echo "FAIL $name: the bars never moved"
-    failures=$((failures + 1))
-  elif ! has_audio "$name" && [[ ! -f $installed ]] && grep -a -q '│' "$work/$name.log"; then
-    echo "FAIL $name: bars without music"
-    failures=$((failures + 1))
+  run_show "$name" "$dir" "$vantrel"
+done
+export SDL_AUDIODRIVER=none
+
+# One's own music, in a folder without the track, at its own rate and channels.
+run_show music-option "$work/missing" "$vantrel" --music ../mono-22050/BlueNoise.mp3
+
+# expect_refusal NAME STATUS STREAM PATTERN ARG...: the demo answers without
+# taking the terminal: STATUS, one line or the usage on STREAM, the other empty.
+expect_refusal() {
+  local name=$1 expected=$2 stream=$3 pattern=$4
+  shift 4
+  local status=0
+  "$vantrel" "$@" </dev/null >"$work/$name.out" 2>"$work/$name.err" || status=$?
+  local other=err
+  [[ $stream == err ]] && other=out
+  if [[ $status -ne $expected ]]; then
+    fail "$name: exit status $status, wanted $expected"
+  elif ! grep -q -E "$pattern" "$work/$name.$stream"; then
+    fail "$name: no '$pattern' on std$stream: $(cat "$work/$name.$stream")"
+  elif [[ -s $work/$name.$other ]]; then
+    fail "$name: wrote to std$other: $(cat "$work/$name.$other")"
+  elif [[ $expected -eq 2 && $pattern != *usage* && $(wc -l <"$work/$name.err") -ne 1 ]]; then
+    fail "$name: not one line: $(cat "$work/$name.err")"
   else
     echo "ok   $name"
   fi
-done
+}
+expect_refusal music-missing 2 err "cannot play .*: no such file" --music "$work/nowhere.mp3"
+expect_refusal music-bad 2 err "cannot play .*: not an audio file" \
+  --music "$work/random-bytes/BlueNoise.mp3"
+expect_refusal help 0 out "^usage: vantrel" --help
+expect_refusal version 0 out "^vantrel [0-9]" --version
+expect_refusal unknown-option 2 err "^usage: vantrel" --no-such-option
+
+# The build puts the track beside the demo: from the repository root it plays.
+run_show from-root "$source_dir" "$built"
+
+# Installed (here staged under a scratch folder), it plays from any folder.
+if DESTDIR="$work/staged" cmake --install "$(dirname "$built")" >/dev/null; then
+  run_show installed "$work/missing" "$(find "$work/staged" -path '*/bin/vantrel' -type f)"
+else
+  fail "installed: cmake --install failed"
+fi
+
 exit $((failures > 0))

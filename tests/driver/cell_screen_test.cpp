@@ -1,7 +1,8 @@
-#include "driver/cell_screen.hpp"
+#include "screen/cell_screen.hpp"
 
 #include <gtest/gtest.h>
 
+#include "driver/presentation.hpp"
 #include "support/fake_platform.hpp"
 
 namespace vantrel {

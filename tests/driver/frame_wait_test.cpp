@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "support/fake_platform.hpp"
 
 namespace vantrel {
@@ -9,11 +11,16 @@ namespace {
 
 using testing::FakeClock;
 
-// Drives the wait with readings one millisecond apart from `start` and
-// returns the reading that ended it.
+double millisecondsOf(Clock::SteadyTime time) {
+  return std::chrono::duration<double, std::milli>(time.time_since_epoch()).count();
+}
+
+// Runs the wait on a healthy clock whose reading is `start` when the wait
+// begins, half way through that millisecond, and returns the reading that
+// ended it.
 double endOfWaitFrom(double start) {
   FakeClock clock;
-  for (int ms = 0; ms <= 20; ++ms) clock.readings.push_back(start + ms / 1000.0);
+  clock.linkedTo = start + 0.0005;
   waitForFrame(clock);
   return clock.now;
 }
@@ -24,18 +31,25 @@ TEST(FrameWait, EndsAtTheFirstReadingElevenMillisecondsOn) {
   }
 }
 
-TEST(FrameWait, ReadsAtOnceAndYieldsBetweenReadings) {
+TEST(FrameWait, RepeatedEqualReadingsKeepItWaiting) {
+  FakeClock clock;
+  clock.readings = {5.000, 5.000, 5.000, 5.011};
+  waitForFrame(clock);
+  EXPECT_EQ(clock.now, 5.011);
+  EXPECT_EQ(clock.readCount, 4);
+}
+
+TEST(FrameWait, ReadsAtOnceAndPausesBetweenReadings) {
   FakeClock clock;
   clock.readings = {5.000, 5.020};
   waitForFrame(clock);
   EXPECT_EQ(clock.readCount, 2);
-  EXPECT_EQ(clock.yieldCount, 0);
 
   FakeClock slow;
   slow.readings = {5.000, 5.001, 5.002, 5.011};
   waitForFrame(slow);
   EXPECT_EQ(slow.readCount, 4);
-  EXPECT_EQ(slow.yieldCount, 2);
+  EXPECT_EQ(slow.sleepCount, 2);
 }
 
 TEST(FrameWait, EndsAtMidnightAndWhenTheClockIsSetBack) {
@@ -48,6 +62,53 @@ TEST(FrameWait, EndsAtMidnightAndWhenTheClockIsSetBack) {
   setBack.readings = {1000.000, 1000.004, 400.000, 400.001};
   waitForFrame(setBack);
   EXPECT_EQ(setBack.now, 400.000);
+  EXPECT_LT(millisecondsOf(setBack.steady), 9.0) << "no pause once the clock went back";
+}
+
+TEST(FrameWait, AFrozenClockEndsTheWaitAfterTwoFrameDelaysOfSteadyTime) {
+  FakeClock frozen;
+  frozen.readings = {5.000};
+  waitForFrame(frozen);
+  EXPECT_NEAR(millisecondsOf(frozen.steady), 20.02, 1e-6);
+  EXPECT_LE(frozen.readCount, 5) << "it sleeps rather than spins";
+}
+
+// A time-faking library (faketime) freezes the steady clock as well.
+TEST(FrameWait, EveryClockFrozenEndsTheWaitAfterTwoFrameDelaysOfSleep) {
+  FakeClock frozen;
+  frozen.readings = {5.000};
+  frozen.steadyFrozen = true;
+  waitForFrame(frozen);
+  const std::chrono::duration<double, std::milli> slept = frozen.slept;
+  EXPECT_NEAR(slept.count(), 20.02, 1e-6);
+  EXPECT_LE(frozen.readCount, 5);
+}
+
+TEST(FrameWait, AClockThatLeapsForwardDoesNotCutTheFrameShort) {
+  FakeClock leap;
+  leap.readings = {5.000, 5.003, 3605.003};
+  waitForFrame(leap);
+  EXPECT_EQ(leap.now, 3605.003);
+  EXPECT_NEAR(millisecondsOf(leap.steady), 9.01, 1e-6);
+}
+
+// A healthy clock whose milliseconds turn at any moment of the steady clock:
+// the wait ends at the first reading of start + 11 ms, soon after it turns,
+// having slept through nearly all of it.
+TEST(FrameWait, OnAHealthyClockItSleepsUntilJustBeforeTheReadingTurns) {
+  for (double phase = 0.0; phase < 1.0; phase += 0.0625) {
+    FakeClock clock;
+    clock.linkedTo = 43200.0 + phase / 1000.0;
+    clock.steady += std::chrono::microseconds(1);
+    const double start = 43200.0;  // the reading the wait starts from
+    waitForFrame(clock);
+    EXPECT_NEAR(clock.now - start, 0.011, 1e-9) << phase;
+    const double turnedAt = (start + 0.011 - *clock.linkedTo) * 1000.0;
+    const double endedAt = millisecondsOf(clock.steady);
+    EXPECT_GE(endedAt, turnedAt - 1e-6) << phase;
+    EXPECT_LE(endedAt, turnedAt + 0.1 + 1e-6) << phase;
+    EXPECT_LE(clock.readCount, 14) << phase;
+  }
 }
 
 }  // namespace

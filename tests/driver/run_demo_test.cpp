@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "audio/audio_fixtures.hpp"
 #include "support/fake_platform.hpp"
 
 namespace vantrel {
@@ -47,6 +51,41 @@ TEST(RunDemo, EndsWhenTheMessageRunsOutWithoutPresentingThatFrame) {
   EXPECT_EQ(runWith(console), 0);
   // The scroller ends the demo in frame 5296, before presenting it.
   EXPECT_EQ(console.frames.size(), 5295U);
+}
+
+// The start-up with real audio: the analysis is on before the music plays
+// and the spectrum is fetched once it does, so bars rise within a moment of
+// real time. The console presses Esc once a presented frame shows a bar.
+class BarWatchingConsole final : public Console {
+ public:
+  int frames = 0;
+  bool sawBars = false;
+
+  void openWindow() override {}
+  void setWindowRows(int) override {}
+  void placeWindow(int, int) override {}
+  void setWindowTitle(std::string_view) override {}
+  void hideCursor() override {}
+  void writeCells(const Cell* cells, BufferCoord, BufferCoord, WriteRegion&) override {
+    ++frames;
+    for (int i = 0; i < cellCount; ++i) sawBars = sawBars || cells[i].character == 179;
+  }
+  KeyPress pollKey() override {
+    if (sawBars || frames >= 300) return KeyPress::character("\x1b");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));  // real time for the music
+    return {};
+  }
+  void restore() noexcept override {}
+};
+
+TEST(RunDemo, StartsTheMusicSoThatTheBarsMoveWithIt) {
+  const testing::ScratchFolder folder;
+  testing::writeSineMp3(folder / "BlueNoise.mp3", 44100, 2, 440.0, 2.0, 0.8);
+  BarWatchingConsole console;
+  FakeClock clock;
+  SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}});
+  EXPECT_EQ(runDemo({console, clock, sound}), 0);
+  EXPECT_TRUE(console.sawBars) << "no bar in " << console.frames << " frames";
 }
 
 }  // namespace

@@ -43,7 +43,57 @@ TEST(KeyDecoder, LoneEscIsEscOnlyOnceAPollFindsNothingAfterIt) {
   EXPECT_TRUE(decoder.next(true).empty());
 
   EXPECT_EQ(decode({"x\x1b"}), (std::vector{KeyPress::character("x"), esc}));
-  EXPECT_EQ(decode({"\x1b\x1b"}), (std::vector{esc, esc}));
+  decoder.feed("\x1b");
+  EXPECT_EQ(decoder.next(true), esc) << "a second press, after a quiet poll, is Esc again";
+}
+
+// 40 keys, then Esc, then x a moment later: the poll that found nothing new
+// saw the Esc standing alone, so it stays Esc though x now follows it.
+TEST(KeyDecoder, AnEscAQuietPollSawAloneStaysEscWhateverComesAfter) {
+  KeyDecoder decoder;
+  decoder.feed(std::string(40, 'k') + "\x1b");
+  EXPECT_EQ(decoder.next(false), KeyPress::character("k"));
+  EXPECT_EQ(decoder.next(true), KeyPress::character("k"));
+  decoder.feed("x");
+  std::vector<KeyPress> keys;
+  for (KeyPress key = decoder.next(false); !key.empty(); key = decoder.next(false)) {
+    keys.push_back(key);
+  }
+  ASSERT_EQ(keys.size(), 40U);
+  EXPECT_EQ(keys[38], esc);
+  EXPECT_EQ(keys[39], KeyPress::character("x"));
+}
+
+TEST(KeyDecoder, EscBeforeBytesThatAreNoKeyIsDroppedWithThemNeverEsc) {
+  EXPECT_EQ(decode({"\x1b\x9c"}), std::vector<KeyPress>{}) << "a stray continuation byte";
+  EXPECT_EQ(decode({"\x1b\xf7"}), std::vector<KeyPress>{}) << "a byte UTF-8 never uses";
+  EXPECT_EQ(decode({"\x1b\xc3\x28"}), std::vector{KeyPress::character("(")})
+      << "a character cut by another byte";
+  EXPECT_EQ(decode({"\x1b\xe2\x82"}), std::vector<KeyPress>{}) << "a character cut at the end";
+  EXPECT_EQ(decode({"\x1b\x1b"}), std::vector<KeyPress>{}) << "Alt+Esc";
+  EXPECT_EQ(decode({"\x1b\x1b[A"}), std::vector{special(keycode::up)}) << "Alt+Up";
+  EXPECT_EQ(decode({"\x1b\x1bq"}), std::vector{KeyPress::character("q")});
+}
+
+// Whatever garbage arrives in one read, the only Esc it can give is a lone
+// ESC at its very end.
+TEST(KeyDecoder, RandomBytesGiveEscOnlyForAnEscAtTheirEnd) {
+  const std::string alphabet = "\x1b\x1b\x1b[O1;~a\x80\x9c\xc3\xe2\xf0\xf7\xff\x04";
+  unsigned state = 12345;
+  const auto random = [&state](std::size_t below) {
+    state = state * 1103515245U + 12345U;
+    return (state >> 16) % below;
+  };
+  for (int trial = 0; trial < 5000; ++trial) {
+    std::string bytes;
+    const std::size_t length = 1 + random(12);
+    for (std::size_t i = 0; i < length; ++i) bytes += alphabet[random(alphabet.size())];
+    int escapes = 0;
+    for (const KeyPress& key : decode({bytes})) escapes += key.isEscape() ? 1 : 0;
+    const bool loneEscAtEnd =
+        bytes.back() == '\x1b' && (bytes.size() == 1 || bytes[bytes.size() - 2] != '\x1b');
+    EXPECT_LE(escapes, loneEscAtEnd ? 1 : 0) << ::testing::PrintToString(bytes);
+  }
 }
 
 TEST(KeyDecoder, CsiAndSs3SequencesAreKeysWithoutCharacter) {
@@ -118,6 +168,7 @@ TEST(KeyDecoder, Utf8CharacterIsOneKeyEvenWhenSplit) {
 TEST(KeyDecoder, EscBeforeAnotherKeyIsThatKeyWithAlt) {
   EXPECT_EQ(decode({"\x1bx\x1b\xc3\xa9"}),
             (std::vector{KeyPress::character("x"), KeyPress::character("\xc3\xa9")}));
+  EXPECT_EQ(decode({"\x1b\x04"}), std::vector{KeyPress::character("\x04")}) << "Alt+Ctrl+D";
 }
 
 TEST(KeyDecoder, AFloodOfKeysIsTakenInOrderAsRoomAllows) {

@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -199,10 +200,17 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
   EXPECT_EQ(terminal.cell(0, 2).character, U'\u2588');
   EXPECT_EQ(terminal.cell(49, 79).background, 1);  // console red is ANSI 1
 
+  pty.type("keys typed during the show");
   console.restore();
   EXPECT_TRUE(sameModes(pty.modes(), before));
+  int unread = -1;
+  ASSERT_EQ(ioctl(pty.fd(), FIONREAD, &unread), 0);
+  EXPECT_EQ(unread, 0) << "keys left unread must not spill into the shell";
   bytes = pty.output();
   EXPECT_NE(bytes.find("\x1b[23;0t"), std::string::npos) << "the own title is put back";
+  // libvterm shows the cursor again by itself on leaving the alternate
+  // screen; other terminals do not.
+  EXPECT_NE(bytes.find("\x1b[?25h"), std::string::npos) << "the cursor is shown again";
   terminal.feed(bytes);
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
@@ -294,6 +302,34 @@ TEST(TerminalConsole, FramesAllocateNothingEvenAcrossAResize) {
   EXPECT_EQ(allocationCount, 0);
 }
 
+std::string restoreAndCaptureStderr(Console& console) {
+  ::testing::internal::CaptureStderr();
+  console.restore();
+  return ::testing::internal::GetCapturedStderr();
+}
+
+TEST(TerminalConsole, SaysAfterTheShowWhenTheTerminalWasTooSmallThroughout) {
+  PseudoTerminal small;
+  small.resize(80, 24);
+  TerminalConsole tooSmall(small.fd(), small.fd());
+  setUpWindow(tooSmall);
+  present(tooSmall, patternScreen());
+  const std::string said = restoreAndCaptureStderr(tooSmall);
+  EXPECT_NE(said.find("80x24"), std::string::npos) << said;
+  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+
+  PseudoTerminal grown;
+  grown.resize(80, 24);
+  TerminalConsole bigEnoughOnce(grown.fd(), grown.fd());
+  setUpWindow(bigEnoughOnce);
+  present(bigEnoughOnce, patternScreen());
+  grown.resize(100, 60);
+  raise(SIGWINCH);
+  present(bigEnoughOnce, patternScreen());
+  EXPECT_EQ(restoreAndCaptureStderr(bigEnoughOnce), "");
+}
+
 class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
 
 TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
@@ -315,6 +351,52 @@ TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
   EXPECT_EQ(WTERMSIG(status), signalNumber);
+  EXPECT_TRUE(sameModes(pty.modes(), before));
+  TerminalEmulator terminal(screenColumns, screenRows);
+  terminal.feed(pty.output());
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_TRUE(terminal.cursorVisible);
+}
+
+// Endless recursion: the fault comes with no stack left to run a handler on,
+// save the one set aside for it.
+volatile bool recursionDone = false;
+[[gnu::noinline]] int recurseForEver(int depth) {
+  if (recursionDone) return 0;
+  volatile char frame[256];
+  frame[depth % 256] = static_cast<char>(depth);
+  return recurseForEver(depth + 1) + frame[(depth * 7) % 256];
+}
+
+#if defined(__SANITIZE_THREAD__)
+#define VANTREL_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VANTREL_UNDER_TSAN 1
+#endif
+#endif
+
+TEST(TerminalConsole, RestoresAfterAStackOverflow) {
+#ifdef VANTREL_UNDER_TSAN
+  GTEST_SKIP() << "ThreadSanitizer runs signal handlers its own way";
+#endif
+  PseudoTerminal pty(false);
+  const termios before = pty.modes();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit smallStack{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_STACK, &smallStack);
+    TerminalConsole console(pty.fd(), pty.fd());
+    setUpWindow(console);
+    present(console, patternScreen());
+    _exit(recurseForEver(0));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
   EXPECT_TRUE(sameModes(pty.modes(), before));
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed(pty.output());

@@ -1,12 +1,18 @@
 #pragma once
 // A console and a clock that tests drive by hand.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <deque>
+#include <optional>
 #include <vector>
 
-#include "driver/cell_screen.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel::testing {
 
@@ -42,18 +48,36 @@ class FakeConsole final : public Console {
   void restore() noexcept override { ++restoreCalls; }
 };
 
-// Each reading returns the next scripted value (the last one repeats), or
-// advances by `step` seconds when nothing is scripted.
+// Each reading of the time of day returns the next scripted value (the last
+// one repeats), or advances by `step` seconds when nothing is scripted. The
+// steady clock moves only when the wait sleeps; `linkedTo` makes the time of
+// day a healthy clock instead: the steady time plus an offset, cut to whole
+// milliseconds, so a sleep is seen in the readings as it would be.
 class FakeClock final : public Clock {
  public:
   std::deque<double> readings;
   double now = 0;
   double step = 0.001;
   int readCount = 0;
-  int yieldCount = 0;
+  int readLimit = 1'000'000;
+  int sleepCount = 0;
+  SteadyTime steady{};
+  bool steadyFrozen = false;  // sleeps take place, but the steady clock does not move
+  SteadyTime::duration slept{};
+  std::optional<double> linkedTo;  // the time of day at steady time zero, in seconds
 
   double timeOfDay() override {
     ++readCount;
+    // A wait that never ends fails the test instead of hanging it: a reading
+    // below every other one ends any wait.
+    if (readCount > readLimit) {
+      ADD_FAILURE() << "the clock was read " << readLimit << " times";
+      return -1.0;
+    }
+    if (linkedTo) {
+      now = std::floor((*linkedTo + steadySeconds()) * 1000.0 + 1e-6) / 1000.0;
+      return now;
+    }
     if (!readings.empty()) {
       now = readings.front();
       if (readings.size() > 1) readings.pop_front();
@@ -62,7 +86,15 @@ class FakeClock final : public Clock {
     now += step;
     return now;
   }
-  void yield() override { ++yieldCount; }
+  SteadyTime steadyNow() override { return steady; }
+  void sleepUntil(SteadyTime time) override {
+    ++sleepCount;
+    if (time > steady) slept += time - steady;
+    if (!steadyFrozen) steady = std::max(steady, time);
+  }
+  double steadySeconds() const {
+    return std::chrono::duration<double>(steady.time_since_epoch()).count();
+  }
 };
 
 }  // namespace vantrel::testing

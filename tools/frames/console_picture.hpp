@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/cell_screen.hpp"
+#include "screen/cell_screen.hpp"
 #include "text/glyph_table.hpp"
 
 namespace vantrel::frames {

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "audio/spectrum.hpp"
-#include "driver/cell_screen.hpp"
 #include "driver/demo.hpp"
 #include "effects/particles.hpp"
+#include "screen/cell_screen.hpp"
 
 namespace vantrel::frames {
 

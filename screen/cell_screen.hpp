@@ -1,6 +1,6 @@
 #pragma once
-// The cell screen: the 80 x 50 picture every effect draws into, and the one
-// call per frame that hands it to the console.
+// The cell screen: the 80 x 50 picture every effect draws into, and the
+// geometry of handing a block of it to a console.
 
 #include <array>
 #include <cstddef>
@@ -61,19 +61,6 @@ struct WriteRegion {
 
   friend bool operator==(const WriteRegion&, const WriteRegion&) = default;
 };
-
-class Console;
-
-// What presentScreen needs, fixed once at start-up.
-struct Presentation {
-  Console* console = nullptr;
-  BufferCoord bufferSize{screenColumns, screenRows};
-  BufferCoord bufferCoord{0, 0};
-  WriteRegion writeRegion{0, 0, 79, 79};
-};
-
-// Copies the whole screen to the console in one call.
-void presentScreen(Presentation& presentation, const CellScreen& cellScreen);
 
 // Narrows `region` to the part of a bufferSize block placed at bufferCoord
 // that fits a console of consoleSize cells, the way a console write does.

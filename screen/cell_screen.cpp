@@ -1,15 +1,8 @@
-#include "driver/cell_screen.hpp"
+#include "screen/cell_screen.hpp"
 
 #include <algorithm>
 
-#include "platform/console.hpp"
-
 namespace vantrel {
-
-void presentScreen(Presentation& presentation, const CellScreen& cellScreen) {
-  presentation.console->writeCells(cellScreen.data(), presentation.bufferSize,
-                                   presentation.bufferCoord, presentation.writeRegion);
-}
 
 bool clipWriteRegion(WriteRegion& region, BufferCoord bufferSize, BufferCoord bufferCoord,
                      BufferCoord consoleSize) {

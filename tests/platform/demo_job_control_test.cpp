@@ -1,0 +1,364 @@
+// The real demo on a pseudo-terminal, run as the foreground job of a small
+// job-control shell, the way a person runs it: stopped and continued, ended
+// while stopped in the background, and ended while its terminal has stopped
+// reading. The test reads what the terminal receives into a real terminal
+// emulator (libvterm).
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "terminal_emulator.hpp"
+
+extern char** environ;
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TerminalEmulator;
+
+// What the shell tells the test, one record per event.
+struct Report {
+  enum Kind : int { started, stopped, ended } kind = started;
+  int value = 0;  // started: the demo's pid; stopped: the signal; ended: the wait status
+};
+
+// Commands the shell takes while the demo is stopped.
+constexpr char foreground = 'f';        // give it the terminal and continue it (fg)
+constexpr char terminateStopped = 't';  // SIGTERM then SIGCONT, terminal kept (kill %1)
+constexpr char background = 'b';        // continue it, terminal kept (bg); then await fg
+
+// The shell: leads a session on the pseudo-terminal, runs the demo as its
+// foreground job, takes the terminal back whenever the job stops, and
+// reports. Only system calls here: it runs in a child of a threaded process.
+[[noreturn]] void runShell(int terminal, int reports, int commands, char* const* argv,
+                           char* const* envp) {
+  ::signal(SIGTTOU, SIG_IGN);  // a shell may take the terminal back from the background
+  ::signal(SIGHUP, SIG_IGN);   // and outlives its terminal long enough to report
+  ::setsid();
+  ::ioctl(terminal, TIOCSCTTY, 0);
+  int ready[2];
+  if (::pipe(ready) != 0) _exit(120);
+  const pid_t demo = ::fork();
+  if (demo == 0) {
+    ::signal(SIGTTOU, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
+    ::setpgid(0, 0);
+    char go = 0;
+    if (::read(ready[0], &go, 1) != 1) _exit(121);
+    for (int fd = 0; fd < 3; ++fd) ::dup2(terminal, fd);
+    ::execve(argv[0], argv, envp);
+    _exit(127);
+  }
+  ::setpgid(demo, demo);
+  ::tcsetpgrp(terminal, demo);
+  if (::write(ready[1], "g", 1) != 1) _exit(122);
+  const auto send = [reports](Report report) {
+    if (::write(reports, &report, sizeof report) != sizeof report) _exit(123);
+  };
+  send({Report::started, demo});
+  for (;;) {
+    int status = 0;
+    if (::waitpid(demo, &status, WUNTRACED) < 0) {
+      if (errno == EINTR) continue;
+      _exit(124);
+    }
+    if (!WIFSTOPPED(status)) {
+      send({Report::ended, status});
+      _exit(0);
+    }
+    ::tcsetpgrp(terminal, ::getpgrp());
+    send({Report::stopped, WSTOPSIG(status)});
+    char command = 0;
+    if (::read(commands, &command, 1) != 1) _exit(125);
+    if (command == background) {
+      ::kill(-demo, SIGCONT);
+      if (::read(commands, &command, 1) != 1) _exit(126);
+    }
+    if (command == foreground) ::tcsetpgrp(terminal, demo);
+    if (command == terminateStopped) ::kill(-demo, SIGTERM);
+    ::kill(-demo, SIGCONT);
+  }
+}
+
+class ShellSession {
+ public:
+  explicit ShellSession(bool readTerminal = true) {
+    near_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(near_);
+    ::unlockpt(near_);
+    far_ = ::open(::ptsname(near_), O_RDWR | O_NOCTTY);
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 50;
+    ::ioctl(near_, TIOCSWINSZ, &size);
+    ::tcgetattr(far_, &foundModes_);
+    int reports[2];
+    int commands[2];
+    EXPECT_EQ(::pipe(reports), 0);
+    EXPECT_EQ(::pipe(commands), 0);
+    reports_ = reports[0];
+    commands_ = commands[1];
+
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      if (std::strncmp(*entry, "SDL_AUDIODRIVER=", 16) != 0) environment.emplace_back(*entry);
+    }
+    environment.emplace_back("SDL_AUDIODRIVER=none");  // no sound device, silent real-time music
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = VANTREL_BINARY;
+    std::array<char*, 2> argv{program.data(), nullptr};
+
+    shell_ = ::fork();
+    if (shell_ == 0) {
+      ::close(near_);
+      runShell(far_, reports[1], commands[0], argv.data(), envp.data());
+    }
+    ::close(reports[1]);
+    ::close(commands[0]);
+    if (readTerminal) startReading();
+    const std::optional<Report> started = nextReport(5s);
+    EXPECT_TRUE(started && started->kind == Report::started);
+    demo_ = started ? started->value : -1;
+  }
+  ~ShellSession() {
+    if (demo_ > 0) ::kill(demo_, SIGKILL);
+    ::kill(shell_, SIGKILL);
+    ::waitpid(shell_, nullptr, 0);
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    if (near_ >= 0) ::close(near_);
+    ::close(far_);
+    ::close(reports_);
+    ::close(commands_);
+  }
+  ShellSession(const ShellSession&) = delete;
+  ShellSession& operator=(const ShellSession&) = delete;
+
+  pid_t demo() const { return demo_; }
+  const termios& foundModes() const { return foundModes_; }
+  termios modes() const {
+    termios now{};
+    ::tcgetattr(far_, &now);
+    return now;
+  }
+  // Closes the terminal, as closing its window does.
+  void hangUp() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    ::close(std::exchange(near_, -1));
+  }
+  void setModes(const termios& modes) { ::tcsetattr(far_, TCSANOW, &modes); }
+  void type(std::string_view keys) {
+    ASSERT_EQ(::write(near_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  void command(char what) { ASSERT_EQ(::write(commands_, &what, 1), 1); }
+  void startReading() {
+    ::fcntl(near_, F_SETFL, ::fcntl(near_, F_GETFL) | O_NONBLOCK);
+    reader_ = std::thread([this] {
+      std::array<char, 65536> chunk{};
+      while (!stop_) {
+        pollfd readable{near_, POLLIN, 0};
+        ::poll(&readable, 1, 5);
+        const std::lock_guard lock(mutex_);
+        for (ssize_t count; (count = ::read(near_, chunk.data(), chunk.size())) > 0;) {
+          received_.append(chunk.data(), static_cast<std::size_t>(count));
+        }
+      }
+    });
+  }
+  // Everything received since the last call.
+  std::string takeOutput() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(received_, {});
+  }
+  std::optional<Report> nextReport(std::chrono::milliseconds limit) {
+    pollfd readable{reports_, POLLIN, 0};
+    if (::poll(&readable, 1, static_cast<int>(limit.count())) <= 0) return std::nullopt;
+    Report report;
+    if (::read(reports_, &report, sizeof report) != sizeof report) return std::nullopt;
+    if (report.kind == Report::ended) demo_ = -1;
+    return report;
+  }
+
+ private:
+  int near_ = -1;
+  int far_ = -1;
+  int reports_ = -1;
+  int commands_ = -1;
+  pid_t shell_ = -1;
+  pid_t demo_ = -1;
+  termios foundModes_{};
+  std::mutex mutex_;
+  std::string received_;
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
+};
+
+// Feeds the session's output to `terminal` until `shows` holds, at most `limit`.
+template <typename Condition>
+bool waitUntil(ShellSession& session, TerminalEmulator& terminal, std::string& seen,
+               Condition shows, std::chrono::milliseconds limit = 5s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  do {
+    const std::string bytes = session.takeOutput();
+    terminal.feed(bytes);
+    seen += bytes;
+    if (shows()) return true;
+    std::this_thread::sleep_for(10ms);
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
+bool sameModes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
+         std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
+}
+
+bool endedWith(const std::optional<Report>& report, int exitStatus) {
+  return report && report->kind == Report::ended && WIFEXITED(report->value) &&
+         WEXITSTATUS(report->value) == exitStatus;
+}
+
+TEST(DemoJobControl, StopGivesTheTerminalBackAndContinueTakesItAgain) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  std::this_thread::sleep_for(300ms);
+
+  ::kill(session.demo(), SIGTSTP);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  EXPECT_EQ(stopped->value, SIGTSTP);
+  seen.clear();
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 200ms);
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_TRUE(terminal.cursorVisible);
+  EXPECT_NE(seen.find("\x1b[?25h"), std::string::npos) << "the give-back shows the cursor itself";
+  EXPECT_TRUE(sameModes(session.modes(), session.foundModes())) << "modes given back";
+
+  seen.clear();
+  session.command(foreground);
+  EXPECT_TRUE(waitUntil(session, terminal, seen, [&] {
+    return terminal.alternateScreen && !terminal.cursorVisible &&
+           seen.find("\x1b[2J") != std::string::npos;
+  })) << "taken again and repainted in full";
+  EXPECT_EQ(session.modes().c_lflag & (ICANON | ECHO), 0U) << "raw again";
+
+  session.type("\x1b");
+  EXPECT_TRUE(endedWith(session.nextReport(3s), 0)) << "Esc after the resume ends it";
+}
+
+// Continued in the background, the demo leaves the terminal to the shell
+// and draws nothing; brought to the foreground, it takes it again.
+TEST(DemoJobControl, ContinuedInTheBackgroundItLeavesTheTerminalAlone) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  ::kill(session.demo(), SIGTSTP);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 200ms);
+  seen.clear();
+  session.command(background);
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 500ms);
+  EXPECT_FALSE(terminal.alternateScreen);
+  EXPECT_EQ(seen, "") << "nothing drawn over the shell";
+  EXPECT_FALSE(session.nextReport(0ms)) << "neither stopped nor ended";
+  session.command(foreground);
+  EXPECT_TRUE(waitUntil(session, terminal, seen, [&] {
+    return terminal.alternateScreen && seen.find("\x1b[2J") != std::string::npos;
+  }));
+  session.type("\x1b");
+  EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
+}
+
+// A stop the demo is not asked about (SIGSTOP), and a shell that leaves the
+// terminal in line mode: on the resume the demo puts its own modes back.
+TEST(DemoJobControl, AResumeAfterSigstopInLineModeStillReadsKeys) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  ::kill(session.demo(), SIGSTOP);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  termios lineMode = session.foundModes();
+  lineMode.c_lflag |= ICANON | ECHO;
+  session.setModes(lineMode);
+  session.command(foreground);
+  seen.clear();
+  EXPECT_TRUE(waitUntil(session, terminal, seen,
+                        [&] { return seen.find("\x1b[2J") != std::string::npos; }));
+  session.type("\x1b");
+  EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
+}
+
+TEST(DemoJobControl, SigtermToAStoppedBackgroundJobEndsIt) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  ::kill(session.demo(), SIGTSTP);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  session.command(terminateStopped);
+  const std::optional<Report> ended = session.nextReport(1s);
+  ASSERT_TRUE(ended) << "no report within a second";
+  ASSERT_EQ(ended->kind, Report::ended) << "stopped again instead of ending";
+  EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+}
+
+TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
+  ShellSession session(false);
+  std::this_thread::sleep_for(1500ms);  // frames fill the terminal's queue; writes block
+  ::kill(session.demo(), SIGTERM);
+  const std::optional<Report> ended = session.nextReport(1s);
+  ASSERT_TRUE(ended) << "still running a second after SIGTERM";
+  EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+  // When the terminal reads again, the give-back is there to be read.
+  session.startReading();
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  waitUntil(
+      session, terminal, seen, [&] { return seen.find("\x1b[?1049l") != std::string::npos; }, 2s);
+  EXPECT_NE(seen.find("\x1b[?1049l"), std::string::npos);
+}
+
+TEST(DemoJobControl, ClosingTheTerminalEndsTheDemoAtOnce) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  session.hangUp();
+  const std::optional<Report> ended = session.nextReport(1s);
+  ASSERT_TRUE(ended) << "still running a second after its terminal closed";
+  EXPECT_EQ(ended->kind, Report::ended);
+}
+
+}  // namespace
+}  // namespace vantrel
