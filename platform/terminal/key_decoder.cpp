@@ -109,7 +109,7 @@ std::span<char> KeyDecoder::space() {
   if (start_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
     end_ -= start_;
-    settled_ = settled_ > start_ ? settled_ - start_ : 0;
+    cuts_ >>= start_;
     start_ = 0;
   }
   return {buffer_.data() + end_, capacity - end_};
@@ -128,7 +128,7 @@ std::size_t KeyDecoder::feed(std::string_view bytes) {
 }
 
 KeyPress KeyDecoder::next(bool quiet) {
-  if (quiet) settled_ = end_;
+  if (quiet && end_ > start_) cuts_.set(end_);
   while (start_ < end_) {
     const Result result = scanKey(start_, quiet);
     if (result.scan == Scan::incomplete) return {};
@@ -138,10 +138,17 @@ KeyPress KeyDecoder::next(bool quiet) {
   return {};
 }
 
-KeyDecoder::Result KeyDecoder::scanKey(std::size_t at, bool quiet) const {
+KeyDecoder::Span KeyDecoder::spanFrom(std::size_t at, bool quiet) const {
   // Bytes a quiet poll has seen are final: what arrives after them cannot
   // finish a key they started (an Esc seen alone stays Esc).
-  const Span span = at < settled_ ? Span{settled_, true} : Span{end_, quiet};
+  for (std::size_t cut = at + 1; cut <= end_; ++cut) {
+    if (cuts_[cut]) return {cut, true};
+  }
+  return {end_, quiet};
+}
+
+KeyDecoder::Result KeyDecoder::scanKey(std::size_t at, bool quiet) const {
+  const Span span = spanFrom(at, quiet);
   if (byteAt(at) == escapeByte) return scanEscape(at, span);
   return scanCharacter(at, span);
 }

@@ -16,6 +16,7 @@
 // seen, even one still behind other keys when more bytes come.
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <span>
 #include <string_view>
@@ -78,6 +79,8 @@ class KeyDecoder {
     bool final = false;
   };
 
+  // The bytes a key starting at `at` may take, and whether they are final.
+  Span spanFrom(std::size_t at, bool quiet) const;
   Result scanKey(std::size_t at, bool quiet) const;
   Result scanEscape(std::size_t at, Span span) const;
   Result scanSequence(std::size_t at, Span span) const;
@@ -87,7 +90,10 @@ class KeyDecoder {
   std::array<char, capacity> buffer_{};
   std::size_t start_ = 0;
   std::size_t end_ = 0;
-  std::size_t settled_ = 0;  // bytes before this were there when a poll was quiet
+  // Where the buffer ended at each quiet poll since: what arrived later cannot
+  // finish a key begun before such a cut (an Esc seen alone stays Esc, even
+  // after later quiet polls). Bit i: a cut after the first i bytes.
+  std::bitset<capacity + 1> cuts_;
 };
 
 }  // namespace vantrel

@@ -64,6 +64,24 @@ TEST(KeyDecoder, AnEscAQuietPollSawAloneStaysEscWhateverComesAfter) {
   EXPECT_EQ(keys[39], KeyPress::character("x"));
 }
 
+// As the demo polls: one key a frame, quiet while nothing new comes. The x
+// arrives behind the settled Esc, and the quiet polls after it must not join
+// the two into Alt+x.
+TEST(KeyDecoder, AnEscSettledBehindWaitingKeysSurvivesLaterQuietPolls) {
+  KeyDecoder decoder;
+  decoder.feed(std::string(40, 'k') + "\x1b");
+  std::vector<KeyPress> keys;
+  for (int frame = 0; frame < 9; ++frame) keys.push_back(decoder.next(true));
+  decoder.feed("x");
+  keys.push_back(decoder.next(false));
+  for (KeyPress key = decoder.next(true); !key.empty(); key = decoder.next(true)) {
+    keys.push_back(key);
+  }
+  ASSERT_EQ(keys.size(), 42U);
+  EXPECT_EQ(keys[40], esc);
+  EXPECT_EQ(keys[41], KeyPress::character("x"));
+}
+
 TEST(KeyDecoder, EscBeforeBytesThatAreNoKeyIsDroppedWithThemNeverEsc) {
   EXPECT_EQ(decode({"\x1b\x9c"}), std::vector<KeyPress>{}) << "a stray continuation byte";
   EXPECT_EQ(decode({"\x1b\xf7"}), std::vector<KeyPress>{}) << "a byte UTF-8 never uses";
