@@ -182,10 +182,13 @@ KeyDecoder::Result KeyDecoder::scanSequence(std::size_t at, Span span) const {
                                    : keycode::unknown;
     return {Scan::key, index + 2 - at, KeyPress::specialKey(code)};
   }
+  // A sequence is cut after longestSequence bytes however the reads split
+  // it, so the same bytes always give the same keys.
+  const std::size_t limit = std::min(span.end, at + longestSequence);
   const std::size_t parametersStart = index;
-  while (index < span.end && isParameterByte(byteAt(index))) ++index;
+  while (index < limit && isParameterByte(byteAt(index))) ++index;
   const std::size_t parametersEnd = index;
-  while (index < span.end && isIntermediateByte(byteAt(index))) ++index;
+  while (index < limit && isIntermediateByte(byteAt(index))) ++index;
 
   const Result cut{Scan::key, index - at, KeyPress::specialKey(keycode::unknown)};
   if (index - at >= longestSequence) return cut;

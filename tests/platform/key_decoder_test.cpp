@@ -170,6 +170,28 @@ TEST(KeyDecoder, AnEndlessSequenceIsDroppedInsteadOfFillingTheBuffer) {
   for (std::size_t i = 0; i + 1 < keys.size(); ++i) EXPECT_FALSE(keys[i].isEscape());
 }
 
+// Found by fuzzing: an overlong sequence gave other keys when a read split it.
+TEST(KeyDecoder, AnOverlongSequenceGivesTheSameKeysHoweverTheReadsSplitIt) {
+  const std::string bytes = "\x1bO" + std::string(39, '+') + "P";
+  const auto decode = [&bytes](std::size_t readSize) {
+    KeyDecoder decoder;
+    std::vector<KeyPress> keys;
+    for (std::size_t at = 0; at < bytes.size(); at += readSize) {
+      decoder.feed(std::string_view(bytes).substr(at, readSize));
+      for (KeyPress key = decoder.next(false); !key.empty(); key = decoder.next(false)) {
+        keys.push_back(key);
+      }
+    }
+    for (KeyPress key = decoder.next(true); !key.empty(); key = decoder.next(true)) {
+      keys.push_back(key);
+    }
+    return keys;
+  };
+  const std::vector<KeyPress> whole = decode(bytes.size());
+  EXPECT_EQ(whole.front(), KeyPress::specialKey(keycode::unknown));
+  for (const std::size_t readSize : {1U, 3U, 20U}) EXPECT_EQ(decode(readSize), whole) << readSize;
+}
+
 TEST(KeyDecoder, Utf8CharacterIsOneKeyEvenWhenSplit) {
   EXPECT_EQ(decode({"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"}),
             (std::vector{KeyPress::character("\xc3\xa9"), KeyPress::character("\xe2\x82\xac"),
