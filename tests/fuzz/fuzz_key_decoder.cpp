@@ -16,7 +16,8 @@ namespace vantrel::fuzz {
 namespace {
 
 // Feeds `bytes` in reads of the given sizes, taking every key that is ready
-// after each read, then settles what is held with quiet polls.
+// after each read, then settles what is held with quiet polls. As the
+// terminal layer does, a poll with no room left to read into is quiet.
 std::vector<KeyPress> decode(std::string_view bytes, const std::vector<std::size_t>& reads) {
   KeyDecoder decoder;
   std::vector<KeyPress> keys;
@@ -29,13 +30,13 @@ std::vector<KeyPress> decode(std::string_view bytes, const std::vector<std::size
   while (!bytes.empty()) {
     const std::size_t wanted = reads.empty() ? bytes.size() : reads[read++ % reads.size()];
     std::string_view chunk = bytes.substr(0, wanted == 0 ? 1 : wanted);
-    while (!chunk.empty()) {  // a full buffer takes the rest after the keys ready
+    while (!chunk.empty()) {
       const std::size_t fitted = decoder.feed(chunk);
       chunk.remove_prefix(fitted);
       bytes.remove_prefix(fitted);
-      takeReady(false);
+      takeReady(fitted == 0);
       require(fitted > 0 || decoder.pending() < KeyDecoder::capacity,
-              "the decoder stops taking bytes");
+              "a full buffer that even a quiet poll cannot empty");
     }
   }
   takeReady(true);
@@ -79,7 +80,11 @@ bool isValidUtf8(std::string_view text) {
 void checkSplitsAgree(std::string_view bytes, const std::vector<std::size_t>& reads) {
   const std::vector<KeyPress> whole = decode(bytes, {});
   const std::vector<KeyPress> split = decode(bytes, reads);
-  require(whole == split, "the same bytes give other keys when the reads split them otherwise");
+  // Only a buffer that fills up (a flood of bytes no poll can settle) may
+  // make the split matter.
+  if (bytes.size() < KeyDecoder::capacity) {
+    require(whole == split, "the same bytes give other keys when the reads split them otherwise");
+  }
   std::size_t keyBytes = 0;
   for (const KeyPress& key : whole) keyBytes += key.length;
   require(keyBytes <= bytes.size(), "the keys hold more bytes than came in");
