@@ -66,6 +66,11 @@ PANE
 # More than 0.2 s recorded.
 holds_silence() { (($(stat -c %s "$1" 2>/dev/null || echo 0) > 35280)); }
 
+music_began() {
+  local frame
+  frame=$("$sound_check" onset "$1") && ((frame >= 0))
+}
+
 # play_and_record MUSIC_DIR SECONDS RECORDING: records the sink while the
 # demo plays for SECONDS, then ends the demo with Esc.
 play_and_record() {
@@ -80,6 +85,9 @@ play_and_record() {
     echo "the recorder did not start" >&2
   on_tmux new-session -d -s demo -x 80 -y 50 \
     "bash '$work/pane.sh' '$work' '$music_dir' ${runner[*]} '$demo'"
+  # SECONDS of music, counted from its first sound (wine takes a while to
+  # start).
+  wait_for 30 music_began "$recording" || echo "no music within 30 s" >&2
   sleep "$seconds"
   on_tmux send-keys -t demo Escape
   wait_for 20 test -s "$work/status" || echo "the demo did not end on Esc" >&2
@@ -102,7 +110,7 @@ case $case_name in
     mkdir -p "$work/music"
     ln -s "$track" "$work/music/BlueNoise.mp3"
     for run in $(seq "$runs"); do
-      play_and_record "$work/music" 22 "$work/track.raw" || fail "run $run: the demo did not exit 0"
+      play_and_record "$work/music" 20.5 "$work/track.raw" || fail "run $run: the demo did not exit 0"
       echo -n "run $run: "
       "$sound_check" compare "$work/track.raw" "$track" 20 1 0.001 || {
         fail "run $run: not the track"
@@ -117,7 +125,7 @@ case $case_name in
     "$sound_check" tone "$work/loop.raw" 2
     lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 192 \
       "$work/loop.raw" "$work/music/BlueNoise.mp3" 2>/dev/null
-    play_and_record "$work/music" 10 "$work/loops.raw" || fail "the demo did not exit 0"
+    play_and_record "$work/music" 6.5 "$work/loops.raw" || fail "the demo did not exit 0"
     "$sound_check" compare "$work/loops.raw" "$work/loop.raw" 5.9 3 0.05 || fail "the loops have a seam"
     ;;
   server-killed)

@@ -241,9 +241,18 @@ int compare(const Sound& recordingSound, const Sound& referenceSound, double sec
     return 2;
   }
   // Where the reference's first sound is in the recording: its first window
-  // looked for over the whole recording.
+  // looked for around the recording's first sound (a loop would match at
+  // every pass; a lost start matches nowhere there).
+  const std::ptrdiff_t heardFirst = std::max<std::ptrdiff_t>(firstSoundFrame(recording), 0);
+  const std::ptrdiff_t from = std::max<std::ptrdiff_t>(heardFirst - 2 * searchRadius, 0);
   const std::vector<double> opening = slice(reference, first, first + windowFrames);
-  const std::ptrdiff_t startOffset = bestShift(opening, recording) - first;
+  const std::vector<double> around =
+      slice(recording, from, heardFirst + windowFrames + 2 * searchRadius);
+  if (around.size() < opening.size()) {
+    std::printf("FAIL: the recording holds no sound\n");
+    return 1;
+  }
+  const std::ptrdiff_t startOffset = from + bestShift(opening, around) - first;
   const WindowFit openingFit = fitWindow(recording, reference, first, startOffset);
 
   const auto end = std::min(static_cast<std::ptrdiff_t>(reference.size()),
