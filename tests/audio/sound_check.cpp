@@ -54,7 +54,9 @@ constexpr std::ptrdiff_t searchRadius = 2048;  // largest offset change looked f
 constexpr double minimumCorrelation = 0.99;
 constexpr double levelTolerance = 0.05;
 constexpr double fullScale = 32768.0;
-constexpr double silentRms = 64.0;  // a window quieter than this carries no offset
+constexpr double silentRms = 64.0;
+constexpr std::ptrdiff_t startTolerance = 64;  // frames of sound allowed before the aligned start
+                                               // // a window quieter than this carries no offset
 
 // ---- raw sound files
 
@@ -278,7 +280,10 @@ int compare(const Sound& recordingSound, const Sound& referenceSound, double sec
   }
   const Difference difference =
       largestDifference(recordingSound, referenceSound, first, end, startOffset);
-  const bool startHeard = openingFit.correlation >= minimumCorrelation;
+  // Nothing may sound before the track's first sound: that would be a
+  // start lost and the opening matched somewhere later.
+  const bool startHeard = openingFit.correlation >= minimumCorrelation &&
+                          heardFirst + startTolerance >= first + startOffset;
   const bool longEnough =
       windows > 0 && (end - first) >= static_cast<std::ptrdiff_t>(seconds * pcmRate);
   const bool pass = startHeard && longEnough && failures == 0 && difference.size <= maxDifference;
