@@ -66,6 +66,7 @@ PANE
 # More than 0.2 s recorded.
 holds_silence() { (($(stat -c %s "$1" 2>/dev/null || echo 0) > 35280)); }
 
+# The recording holds a loud frame: the music has begun.
 music_began() {
   local frame
   frame=$("$sound_check" onset "$1") && ((frame >= 0))
