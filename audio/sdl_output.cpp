@@ -6,7 +6,7 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::size_t deviceBufferFrames = 8 * blockFrames;
+constexpr std::size_t deviceBufferFrames = 16 * blockFrames;
 
 // SDL logs through its own handler to stderr; the layer wants no output.
 void discardLog(void*, int, SDL_LogPriority, const char*) {}
@@ -48,12 +48,13 @@ void SdlOutput::start() {
   SDL_PauseAudioDevice(device_, 0);
 }
 
-// The callback's frames start to sound about half a buffer after it runs:
-// measured end to end through PulseAudio with tools/measure-bar-lag (a
-// quarter of a buffer left the bars 26 ms ahead of the sound).
+// The callback's frames start to sound about five eighths of a buffer after
+// it runs: measured end to end through PulseAudio with tools/measure-bar-lag
+// (half a buffer left the bars 32 ms ahead of the sound with 8192 frames,
+// and 10 ms ahead with 4096).
 std::chrono::nanoseconds SdlOutput::playDelay() const {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
-      FrameTicks{static_cast<std::int64_t>(bufferFrames_ / 2)});
+      FrameTicks{static_cast<std::int64_t>(bufferFrames_ * 5 / 8)});
 }
 
 void SdlOutput::play(void* output, std::uint8_t* stream, int bytes) {
