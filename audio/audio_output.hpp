@@ -4,6 +4,7 @@
 // device through its callback, or the paced thread that stands in for a
 // device when there is none.
 
+#include <chrono>
 #include <cstddef>
 
 #include "audio/pcm_format.hpp"
@@ -24,6 +25,9 @@ class AudioOutput {
   virtual ~AudioOutput() = default;
   // Starts pulling frames from the source.
   virtual void start() = 0;
+  // How long after a fill call its first frame is heard: zero for an output
+  // that takes frames as they sound.
+  virtual std::chrono::nanoseconds playDelay() const { return std::chrono::nanoseconds{0}; }
 };
 
 }  // namespace vantrel

@@ -1,7 +1,17 @@
 #pragma once
 // The sound card through SDL2: one callback-driven device at 44100 Hz stereo
-// S16 with a 512-frame buffer. No format change is allowed, so SDL converts
-// when the card wants another format and the source always sees ours.
+// S16 with an 8192-frame buffer (186 ms). No format change is allowed, so SDL
+// converts when the card wants another format and the source always sees
+// ours.
+//
+// Why so large a buffer: SDL's PulseAudio output asks the server to hold
+// just one buffer, and the server makes its own latency a quarter of that;
+// the quarter is all the time the callback thread has to wake and refill.
+// With 512 frames that is 2.9 ms, and any scheduling hiccup is a dropout
+// (the server logs an underrun and the music slips); with 4096 (23 ms) a
+// busy machine still made it slip now and then; with 8192 it is 46 ms. The
+// spectrum does not run ahead of the sound for it: it is shown when its
+// block is heard (playDelay, spectrum_schedule.hpp).
 
 #include <cstdint>
 #include <memory>
@@ -19,6 +29,7 @@ class SdlOutput final : public AudioOutput {
   SdlOutput& operator=(const SdlOutput&) = delete;
 
   void start() override;
+  std::chrono::nanoseconds playDelay() const override;
 
  private:
   explicit SdlOutput(BlockSource& source) : source_(source) {}
@@ -26,6 +37,7 @@ class SdlOutput final : public AudioOutput {
 
   BlockSource& source_;
   std::uint32_t device_ = 0;
+  std::size_t bufferFrames_ = 0;  // the device buffer SDL obtained
 };
 
 }  // namespace vantrel

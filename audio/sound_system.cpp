@@ -27,6 +27,7 @@ struct SoundSystem::State {
   SpectrumArray spectrum{};
   MusicFeed feed{spectrum};
   SteadyOutputClock clock;
+  std::unique_ptr<SpectrumSchedule> schedule;
   std::vector<std::unique_ptr<SoundStream>> streams;
   std::unique_ptr<LibraryChatterGuard> chatterGuard;
   std::unique_ptr<AudioOutput> output;
@@ -47,6 +48,10 @@ bool SoundSystem::soundInit(int mixRate, int maxChannels, unsigned) {
     state.output = openSoundDevice(state.feed);
   }
   if (!state.output) state.output = std::make_unique<PacedOutput>(state.feed, state.clock);
+  if (const auto delay = state.output->playDelay(); delay.count() > 0) {
+    state.schedule = std::make_unique<SpectrumSchedule>(state.spectrum, state.clock);
+    state.feed.showLater(*state.schedule, state.clock, delay);
+  }
   return true;
 }
 
@@ -74,6 +79,7 @@ int SoundSystem::soundPlayStream(int channel, SoundStream* stream) {
   if (stream == nullptr || !state.output || state.playing) return -1;
   if (channel != -1 && channel != playChannel) return -1;
   state.feed.attach(&stream->track);
+  if (state.schedule) state.schedule->start();
   state.output->start();
   state.playing = true;
   return playChannel;

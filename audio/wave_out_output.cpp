@@ -53,6 +53,11 @@ void WaveOutOutput::start() {
   thread_ = std::thread([this] { run(); });
 }
 
+std::chrono::nanoseconds WaveOutOutput::playDelay() const {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+      FrameTicks{static_cast<std::int64_t>((bufferCount - 1) * bufferFrames)});
+}
+
 void WaveOutOutput::run() {
   while (!stopping_.load(std::memory_order_relaxed)) {
     WaitForSingleObject(bufferDone_, INFINITE);

@@ -27,9 +27,13 @@ class WaveOutOutput final : public AudioOutput {
   WaveOutOutput& operator=(const WaveOutOutput&) = delete;
 
   void start() override;
+  // A refilled buffer plays after the others still queued.
+  std::chrono::nanoseconds playDelay() const override;
 
  private:
-  static constexpr std::size_t bufferCount = 4;
+  // 186 ms queued in all: under wine, 4 buffers (93 ms) ran dry whenever
+  // the machine was busy, and the music slipped.
+  static constexpr std::size_t bufferCount = 8;
   static constexpr std::size_t bufferFrames = 1024;  // about 23 ms each
 
   WaveOutOutput(BlockSource& source, HWAVEOUT device, HANDLE bufferDone);

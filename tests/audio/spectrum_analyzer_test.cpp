@@ -45,6 +45,23 @@ TEST(SpectrumAnalyzer, FullScaleSineAtABinCentreReadsOneThereAndNothingFourBinsA
   }
 }
 
+// A tone between two bins is the case a wrong window gives away: flipped to
+// 0.5 + 0.5 cos, the window still passes every bin-centred test, but its
+// leakage four bins away is ten times the Hann window's.
+TEST(SpectrumAnalyzer, AToneBetweenTwoBinsStaysInItsNeighbourhood) {
+  constexpr double binWidth = static_cast<double>(pcmRate) / analysisSize;
+  const std::vector<std::int16_t> tone =
+      sineSamples(pcmRate, pcmChannels, 100.5 * binWidth,
+                  static_cast<double>(4 * blockFrames) / pcmRate, fullScale);
+  SpectrumAnalyzer analyzer;
+  SpectrumArray spectrum{};
+  push(analyzer, tone, spectrum);
+  // Halfway between bins the Hann window reads 8/(3 pi), about 0.85, in both.
+  EXPECT_NEAR(entry(spectrum, 100), 0.85, 0.03);
+  EXPECT_NEAR(entry(spectrum, 101), 0.85, 0.03);
+  for (int bin : {96, 105}) EXPECT_LT(entry(spectrum, bin), 0.01) << "bin " << bin;
+}
+
 TEST(SpectrumAnalyzer, SilenceReadsZeroEvenRightAfterSound) {
   SpectrumAnalyzer analyzer;
   SpectrumArray spectrum{};
