@@ -48,14 +48,14 @@ std::int64_t ticksOf(Clock::time_point time) {
 }
 
 void record(const std::string& sink) {
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 2};
+  const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 2};
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<std::uint32_t>(-1);
   attributes.fragsize = static_cast<std::uint32_t>(chunkFrames * 4);
   int error = 0;
   const std::string monitor = sink + ".monitor";
   pa_simple* stream = pa_simple_new(nullptr, "vantrel-bar-lag", PA_STREAM_RECORD, monitor.c_str(),
-                                    "bar lag", &spec, nullptr, &attributes, &error);
+                                    "bar lag", &format, nullptr, &attributes, &error);
   if (stream == nullptr) {
     std::fprintf(stderr, "vantrel-bar-lag: cannot record %s: %s\n", monitor.c_str(),
                  pa_strerror(error));
