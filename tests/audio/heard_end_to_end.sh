@@ -35,16 +35,8 @@ trap cleanup EXIT
 "$sound_server" start "$server_folder"
 eval "$("$sound_server" env "$server_folder")"
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
-wait_for() {
-  local tries=$(($1 * 10))
-  shift
-  until "$@"; do
-    tries=$((tries - 1))
-    ((tries > 0)) || return 1
-    sleep 0.1
-  done
-}
+# shellcheck source=../support/wait-for.sh
+source "$(cd "$(dirname "$0")" && pwd)/../support/wait-for.sh"
 
 runner=()
 if [[ $demo == *.exe ]]; then

@@ -31,16 +31,7 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds for the command $2... to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  for ((i = 0; i < seconds * 10; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
+source "$(cd "$(dirname "$0")" && pwd)/../support/wait-for.sh"
 
 screen() { tmux -L "$socket" capture-pane -p -t demo; }
 shows_blocks() { screen | grep -q '[█▀▄▌▐│]'; }

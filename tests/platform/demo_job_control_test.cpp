@@ -229,6 +229,16 @@ bool waitUntil(ShellSession& session, TerminalEmulator& terminal, std::string& s
   return false;
 }
 
+// Waits for the demo to take the terminal, then stops it with `signal`;
+// true once the shell reports it stopped.
+bool showThenStop(ShellSession& session, TerminalEmulator& terminal, std::string& seen,
+                  int signal) {
+  if (!waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; })) return false;
+  ::kill(session.demo(), signal);
+  const std::optional<Report> stopped = session.nextReport(3s);
+  return stopped && stopped->kind == Report::stopped;
+}
+
 bool sameModes(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
          std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
@@ -276,10 +286,7 @@ TEST(DemoJobControl, ContinuedInTheBackgroundItLeavesTheTerminalAlone) {
   ShellSession session;
   TerminalEmulator terminal(80, 50);
   std::string seen;
-  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
-  ::kill(session.demo(), SIGTSTP);
-  const std::optional<Report> stopped = session.nextReport(3s);
-  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  ASSERT_TRUE(showThenStop(session, terminal, seen, SIGTSTP));
   waitUntil(
       session, terminal, seen, [] { return false; }, 200ms);
   seen.clear();
@@ -303,10 +310,7 @@ TEST(DemoJobControl, AResumeAfterSigstopInLineModeStillReadsKeys) {
   ShellSession session;
   TerminalEmulator terminal(80, 50);
   std::string seen;
-  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
-  ::kill(session.demo(), SIGSTOP);
-  const std::optional<Report> stopped = session.nextReport(3s);
-  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  ASSERT_TRUE(showThenStop(session, terminal, seen, SIGSTOP));
   termios lineMode = session.foundModes();
   lineMode.c_lflag |= ICANON | ECHO;
   session.setModes(lineMode);
@@ -322,10 +326,7 @@ TEST(DemoJobControl, SigtermToAStoppedBackgroundJobEndsIt) {
   ShellSession session;
   TerminalEmulator terminal(80, 50);
   std::string seen;
-  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
-  ::kill(session.demo(), SIGTSTP);
-  const std::optional<Report> stopped = session.nextReport(3s);
-  ASSERT_TRUE(stopped && stopped->kind == Report::stopped);
+  ASSERT_TRUE(showThenStop(session, terminal, seen, SIGTSTP));
   session.command(terminateStopped);
   const std::optional<Report> ended = session.nextReport(1s);
   ASSERT_TRUE(ended) << "no report within a second";

@@ -27,16 +27,8 @@ fail() {
   failures=$((failures + 1))
 }
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
-wait_for() {
-  local tries=$(($1 * 10))
-  shift
-  until "$@"; do
-    tries=$((tries - 1))
-    ((tries > 0)) || return 1
-    sleep 0.1
-  done
-}
+# shellcheck source=../support/wait-for.sh
+source "$(cd "$(dirname "$0")" && pwd)/../support/wait-for.sh"
 
 pane_shows() { [[ $(on_tmux display-message -p -t "$case_name" "$1") == "$2" ]]; }
 
