@@ -1,11 +1,15 @@
 // vantrel: a text-mode demo. Takes the console, plays the show, gives the
 // console back as it found it.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "audio/music_file.hpp"
@@ -39,6 +43,22 @@ std::optional<int> answerWithoutShow(const vantrel::CommandLine& line) {
   return std::nullopt;
 }
 
+// Closes the sound device and ends the sound layer's threads before the
+// process ends, so that none of them is inside the sound library then: under
+// wine, a process that ended while its PulseAudio driver's threads ran could
+// crash on the way out. A sound server that has stopped answering can hold a
+// close for ever, so the close has half a second; after that the process ends
+// regardless.
+void closeSound(std::unique_ptr<vantrel::SoundSystem> sound) {
+  auto closed = std::make_shared<std::promise<void>>();
+  std::future<void> closing = closed->get_future();
+  std::thread([sound = std::move(sound), closed]() mutable {
+    sound.reset();
+    closed->set_value();
+  }).detach();
+  closing.wait_for(std::chrono::milliseconds(500));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,8 +81,8 @@ int main(int argc, char** argv) {
 
   SystemConsole system = openSystemConsole();
   if (!system.console) return reportNoConsole(system);
-  // The audio layer lives until the process ends; its threads are never joined.
-  static SoundSystem sound;
-  const int status = runDemo({*system.console, *system.clock, sound, musicFile.c_str()});
+  auto sound = std::make_unique<SoundSystem>();
+  const int status = runDemo({*system.console, *system.clock, *sound, musicFile.c_str()});
+  closeSound(std::move(sound));
   endProcess(*system.console, status);
 }
