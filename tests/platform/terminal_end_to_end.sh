@@ -109,6 +109,24 @@ run_case sighup HUP 129
 run_case sigquit QUIT 131
 run_case sigsegv SEGV 139
 
+# In a terminal smaller than the picture the demo says so when it ends, on
+# its stderr, which is the terminal here.
+case_name=small-terminal
+rm -f "$work"/{pid,status,stty.before,stty.after,release}
+on_tmux new-session -d -s "$case_name" -x 70 -y 30 \
+  "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir'"
+if wait_for 20 pane_shows '#{alternate_on}' 1; then
+  sleep 1
+  on_tmux send-keys -t "$case_name" Escape
+  wait_for 20 test -e "$work/status" || fail "the demo did not end"
+  on_tmux capture-pane -p -J -t "$case_name" | grep -q "the terminal was 70x30" ||
+    fail "no note about the small terminal"
+else
+  fail "the demo did not take the terminal over"
+fi
+touch "$work/release"
+on_tmux kill-session -t "$case_name" 2>/dev/null || true
+
 case_name=no-terminal
 status=0
 "$vantrel" </dev/null >"$work/stdout" 2>"$work/stderr" || status=$?
