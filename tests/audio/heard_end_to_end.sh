@@ -133,11 +133,34 @@ fail() {
   failures=$((failures + 1))
 }
 
+# The track in a folder of its own, where the demo looks first.
+music_with_track() {
+  mkdir -p "$work/music"
+  ln -sfn "$track" "$work/music/BlueNoise.mp3"
+}
+
+# The demo playing the track in a fresh pane.
+start_show() {
+  music_with_track
+  rm -f "$work/status"
+  on_tmux new-session -d -s demo -x 80 -y 50 \
+    "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
+}
+
+# end_on_esc_within SECONDS: Esc ends the demo within SECONDS, with exit
+# status 0 and the terminal off the alternate screen.
+end_on_esc_within() {
+  on_tmux send-keys -t demo Escape
+  wait_for "$1" test -s "$work/status" || fail "the demo did not end within $1 s of Esc"
+  ended_with_status 0 || fail "no clean exit"
+  [[ $(on_tmux display-message -p -t demo '#{alternate_on}') == 0 ]] ||
+    fail "the terminal was left on the alternate screen"
+}
+
 case $case_name in
   track)
     # The fault this guards against shows in about one run of three.
-    mkdir -p "$work/music"
-    ln -s "$track" "$work/music/BlueNoise.mp3"
+    music_with_track
     for run in $(seq "$runs"); do
       play_and_record "$work/music" 20.5 "$work/track.raw" || fail "run $run: the demo did not exit 0"
       echo -n "run $run: "
@@ -160,11 +183,7 @@ case $case_name in
   server-killed)
     # The server vanishes mid-show: the demo goes on drawing to its end (Esc
     # here) and leaves the terminal as it found it.
-    mkdir -p "$work/music"
-    ln -s "$track" "$work/music/BlueNoise.mp3"
-    rm -f "$work/status"
-    on_tmux new-session -d -s demo -x 80 -y 50 \
-      "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
+    start_show
     # A second into the music (wine can take a while to start).
     wait_for 30 shows_bars || fail "no bars within 30 s"
     sleep 1
@@ -173,11 +192,7 @@ case $case_name in
     sleep 2
     [[ $(on_tmux capture-pane -p -t demo) != "$before" ]] || fail "the picture stopped moving"
     [[ ! -e $work/status ]] || fail "the demo ended when the server went"
-    on_tmux send-keys -t demo Escape
-    wait_for 20 test -s "$work/status" || fail "the demo did not end on Esc"
-    ended_with_status 0 || fail "no clean exit"
-    [[ $(on_tmux display-message -p -t demo '#{alternate_on}') == 0 ]] ||
-      fail "the terminal was left on the alternate screen"
+    end_on_esc_within 20
     # The next test finds a server again.
     "$sound_server" stop "$server_folder"
     "$sound_server" start "$server_folder"
@@ -185,21 +200,13 @@ case $case_name in
   server-stalled)
     # A server that stops answering must not hold the exit: the sound device
     # cannot close, yet Esc still ends the demo at once.
-    mkdir -p "$work/music"
-    ln -s "$track" "$work/music/BlueNoise.mp3"
-    rm -f "$work/status"
-    on_tmux new-session -d -s demo -x 80 -y 50 \
-      "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
+    start_show
     wait_for 30 shows_bars || fail "no bars within 30 s"
     server_pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
     kill -STOP "$server_pid"
     sleep 1
-    on_tmux send-keys -t demo Escape
-    wait_for 5 test -s "$work/status" || fail "the demo did not end within 5 s of Esc"
+    end_on_esc_within 5
     kill -CONT "$server_pid"
-    ended_with_status 0 || fail "no clean exit"
-    [[ $(on_tmux display-message -p -t demo '#{alternate_on}') == 0 ]] ||
-      fail "the terminal was left on the alternate screen"
     ;;
   refused-format)
     # A server of its own whose one sink refuses every PCM stream: the sound
@@ -208,20 +215,14 @@ case $case_name in
     refusing_folder="$server_folder-refusing"
     SOUND_SERVER_LOG_LEVEL=info "$sound_server" start "$refusing_folder" refuses-pcm
     eval "$("$sound_server" env "$refusing_folder")"
-    mkdir -p "$work/music"
-    ln -s "$track" "$work/music/BlueNoise.mp3"
-    rm -f "$work/status"
-    on_tmux new-session -d -s demo -x 80 -y 50 \
-      "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
+    start_show
     # Bars on the bottom row, at two moments with different bars.
     wait_for 30 shows_bars || fail "no bars within 30 s"
     wait_for 5 bottom_row_differs_from "$(on_tmux capture-pane -p -t demo | tail -1)" ||
       fail "the bars stood still"
     [[ -z $(pactl list short sink-inputs) ]] || fail "a stream is playing into the refusing sink"
     [[ ! -e $work/status ]] || fail "the demo ended by itself"
-    on_tmux send-keys -t demo Escape
-    wait_for 20 test -s "$work/status" || fail "the demo did not end on Esc"
-    ended_with_status 0 || fail "no clean exit"
+    end_on_esc_within 20
     # The server saw the demo ask for a stream and refused it (not merely a
     # demo that never found the server).
     grep -q "Sink does not support any requested format" "$refusing_folder/server.log" ||
