@@ -118,12 +118,8 @@ ended_with_status() {
 }
 
 # The number of bar cells (the light vertical line) on the pane's bottom row.
-bar_cells() {
-  local row
-  row=$(on_tmux capture-pane -p -t demo | tail -1)
-  row=${row//[^│]/}
-  echo ${#row}
-}
+# (grep matches its bytes whatever the locale.)
+bar_cells() { on_tmux capture-pane -p -t demo | tail -1 | { grep -o "│" || true; } | wc -l; }
 shows_bars() { (($(bar_cells) > 0)); }
 bottom_row_differs_from() { [[ $(on_tmux capture-pane -p -t demo | tail -1) != "$1" ]]; }
 
