@@ -28,6 +28,16 @@ sink=vantrel_test
 work=$(mktemp -d)
 socket="$work/tmux.sock"
 on_tmux() { tmux -S "$socket" -f /dev/null "$@"; }
+# new_pane COMMAND: the demo's pane, on a tmux server of its own (a client
+# can reach a server still shutting down from the last run, and fail with
+# "server exited unexpectedly").
+servers=0
+new_pane() {
+  on_tmux kill-server 2>/dev/null || true
+  servers=$((servers + 1))
+  socket="$work/tmux-$servers.sock"
+  on_tmux new-session -d -s demo -x 80 -y 50 "$1"
+}
 recorder=
 cleanup() {
   [[ -n $recorder ]] && kill "$recorder" 2>/dev/null || true
@@ -90,8 +100,7 @@ play_and_record() {
   # can take a second or two to deliver its first data.
   wait_for 20 holds_silence "$recording" ||
     echo "the recorder did not start" >&2
-  on_tmux new-session -d -s demo -x 80 -y 50 \
-    "bash '$work/pane.sh' '$work' '$music_dir' ${runner[*]} '$demo'"
+  new_pane "bash '$work/pane.sh' '$work' '$music_dir' ${runner[*]} '$demo'"
   # SECONDS of music, counted from its first sound (wine takes a while to
   # start).
   wait_for 30 music_began "$recording" || echo "no music within 30 s" >&2
@@ -139,8 +148,7 @@ music_with_track() {
 start_show() {
   music_with_track
   rm -f "$work/status"
-  on_tmux new-session -d -s demo -x 80 -y 50 \
-    "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
+  new_pane "bash '$work/pane.sh' '$work' '$work/music' ${runner[*]} '$demo'"
 }
 
 # end_on_esc_within SECONDS: Esc ends the demo within SECONDS, with exit

@@ -16,6 +16,7 @@ demo=$2
 folder=$3
 mode=$4
 socket="vantrel-wine-$mode-$$"
+servers=0
 work=$(mktemp -d)
 status="$work/status"
 cleanup() {
@@ -61,7 +62,11 @@ start_demo() {
     printf -v run 'cd %q && %q cmd /c %q; echo $? > %q; sleep 300' \
       "$folder" "$wine" "$commands" "$status"
   fi
+  # A tmux server of its own for each start: a client can reach a server
+  # that is still shutting down and fail ("server exited unexpectedly").
   tmux -L "$socket" kill-server 2>/dev/null || true
+  servers=$((servers + 1))
+  socket="vantrel-wine-$mode-$$-$servers"
   tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y 50 \
     env WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
     LANG=C.UTF-8 bash -c "$run"
