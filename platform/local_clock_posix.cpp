@@ -1,6 +1,5 @@
 #include <chrono>
 #include <ctime>
-#include <thread>
 
 #include "platform/clock.hpp"
 
@@ -19,17 +18,6 @@ double LocalClock::timeOfDay() {
   localtime_r(&seconds, &local);
   return timeOfDayFrom(local.tm_hour, local.tm_min, local.tm_sec,
                        static_cast<int>(milliseconds < 0 ? milliseconds + 1000 : milliseconds));
-}
-
-Clock::SteadyTime LocalClock::steadyNow() {
-  return std::chrono::steady_clock::now();
-}
-
-// One sleep for the time left, not a sleep until the clock reads `time`: a
-// steady clock frozen by a time-faking library must not hold the process.
-void LocalClock::sleepUntil(SteadyTime time) {
-  const auto left = time - std::chrono::steady_clock::now();
-  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
 }
 
 }  // namespace vantrel

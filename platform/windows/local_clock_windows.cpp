@@ -2,8 +2,6 @@
 // After windows.h, which it builds on.
 #include <timeapi.h>
 
-#include <thread>
-
 #include "platform/clock.hpp"
 
 namespace vantrel {
@@ -22,17 +20,6 @@ double LocalClock::timeOfDay() {
   SYSTEMTIME local{};
   GetLocalTime(&local);
   return timeOfDayFrom(local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
-}
-
-Clock::SteadyTime LocalClock::steadyNow() {
-  return std::chrono::steady_clock::now();
-}
-
-// One sleep for the time left, not a sleep until the clock reads `time`: a
-// steady clock frozen by a time-faking library must not hold the process.
-void LocalClock::sleepUntil(SteadyTime time) {
-  const auto left = time - std::chrono::steady_clock::now();
-  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
 }
 
 }  // namespace vantrel
