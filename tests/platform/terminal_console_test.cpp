@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -330,32 +331,46 @@ TEST(TerminalConsole, SaysAfterTheShowWhenTheTerminalWasTooSmallThroughout) {
   EXPECT_EQ(restoreAndCaptureStderr(bigEnoughOnce), "");
 }
 
-class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
-
-TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
-  const int signalNumber = GetParam();
-  PseudoTerminal pty(false);
-  const termios before = pty.modes();
+// In a child process that leaves no core file: a console on `pty` showing a
+// frame, then `end()`, which is to end the process. Returns the child's wait
+// status, or nothing when there is no child to wait for.
+template <typename End>
+std::optional<int> statusAfterShowing(PseudoTerminal& pty, End end) {
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     TerminalConsole console(pty.fd(), pty.fd());
     setUpWindow(console);
     present(console, patternScreen());
-    raise(signalNumber);
+    end();
     _exit(99);
   }
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
-  EXPECT_EQ(WTERMSIG(status), signalNumber);
+  if (child < 0 || waitpid(child, &status, 0) != child) return std::nullopt;
+  return status;
+}
+
+// The terminal is as it was before the console took it.
+void expectGivenBack(PseudoTerminal& pty, const termios& before) {
   EXPECT_TRUE(sameModes(pty.modes(), before));
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed(pty.output());
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
+}
+
+class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
+  const int signalNumber = GetParam();
+  PseudoTerminal pty(false);
+  const termios before = pty.modes();
+  const std::optional<int> status = statusAfterShowing(pty, [&] { raise(signalNumber); });
+  ASSERT_TRUE(status);
+  ASSERT_TRUE(WIFSIGNALED(*status)) << "exit status " << WEXITSTATUS(*status);
+  EXPECT_EQ(WTERMSIG(*status), signalNumber);
+  expectGivenBack(pty, before);
 }
 
 // Endless recursion: the fault comes with no stack left to run a handler on,
@@ -382,26 +397,15 @@ TEST(TerminalConsole, RestoresAfterAStackOverflow) {
 #endif
   PseudoTerminal pty(false);
   const termios before = pty.modes();
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
+  const std::optional<int> status = statusAfterShowing(pty, [] {
+    // A small stack overflows soon; the limit holds for the stack's growth.
     const rlimit smallStack{1 << 20, 1 << 20};
     setrlimit(RLIMIT_STACK, &smallStack);
-    TerminalConsole console(pty.fd(), pty.fd());
-    setUpWindow(console);
-    present(console, patternScreen());
     _exit(recurseForEver(0));
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
-  EXPECT_TRUE(sameModes(pty.modes(), before));
-  TerminalEmulator terminal(screenColumns, screenRows);
-  terminal.feed(pty.output());
-  EXPECT_FALSE(terminal.alternateScreen);
-  EXPECT_TRUE(terminal.cursorVisible);
+  });
+  ASSERT_TRUE(status);
+  ASSERT_TRUE(WIFSIGNALED(*status)) << "exit status " << WEXITSTATUS(*status);
+  expectGivenBack(pty, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, TerminalConsoleSignal,
