@@ -310,18 +310,36 @@ std::string restoreAndCaptureStderr(Console& console) {
 }
 
 TEST(TerminalConsole, SaysAfterTheShowWhenTheTerminalWasTooSmallThroughout) {
-  PseudoTerminal small;
-  small.resize(80, 24);
-  TerminalConsole tooSmall(small.fd(), small.fd());
-  setUpWindow(tooSmall);
-  present(tooSmall, patternScreen());
-  const std::string said = restoreAndCaptureStderr(tooSmall);
+  PseudoTerminal narrow;
+  narrow.resize(70, 30);
+  TerminalConsole tooNarrow(narrow.fd(), narrow.fd());
+  setUpWindow(tooNarrow);
+  present(tooNarrow, patternScreen());
+  std::string said = restoreAndCaptureStderr(tooNarrow);
+  EXPECT_NE(said.find("70x30"), std::string::npos) << said;
   EXPECT_NE(said.find("80x24"), std::string::npos) << said;
-  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 
+  // The exact view asked for needs 80 x 50 to show it all.
+  PseudoTerminal small;
+  small.resize(80, 24);
+  TerminalConsole exactTooSmall(small.fd(), small.fd(), {.view = ViewChoice::exact});
+  setUpWindow(exactTooSmall);
+  present(exactTooSmall, patternScreen());
+  said = restoreAndCaptureStderr(exactTooSmall);
+  EXPECT_NE(said.find("80x24"), std::string::npos) << said;
+  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
+
+  // The fitted view shows all of it at 80 x 24: nothing to say.
+  PseudoTerminal fitted;
+  fitted.resize(80, 24);
+  TerminalConsole fittedView(fitted.fd(), fitted.fd());
+  setUpWindow(fittedView);
+  present(fittedView, patternScreen());
+  EXPECT_EQ(restoreAndCaptureStderr(fittedView), "");
+
   PseudoTerminal grown;
-  grown.resize(80, 24);
+  grown.resize(70, 30);
   TerminalConsole bigEnoughOnce(grown.fd(), grown.fd());
   setUpWindow(bigEnoughOnce);
   present(bigEnoughOnce, patternScreen());

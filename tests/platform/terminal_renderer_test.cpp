@@ -150,9 +150,9 @@ TEST(TerminalRenderer, RandomFramesShowExactlyWithNoColourSetTwice) {
   }
 }
 
-TEST(TerminalRenderer, ResizedTerminalShowsThePictureCentredOrCutAroundItsCentre) {
+TEST(TerminalRenderer, ResizedTerminalShowsTheExactViewCentredOrCutAroundItsCentre) {
   std::mt19937 random(80);
-  TerminalRenderer renderer;
+  TerminalRenderer renderer({.view = ViewChoice::exact});
   TerminalEmulator terminal(screenColumns, screenRows);
   CellScreen screen = randomScreen(random);
   terminal.feed(renderer.render(screen));
@@ -173,7 +173,7 @@ TEST(TerminalRenderer, TinyTerminalShowsTheMiddleOfThePicture) {
   CellScreen screen;
   screen[cellIndex(22, 36)] = {'X', 0x0F};  // row 22, column 36: the cut's top-left
   screen[cellIndex(26, 45)] = {'Y', 0x0F};  // its bottom-right
-  TerminalRenderer renderer;
+  TerminalRenderer renderer({.view = ViewChoice::exact});
   renderer.resize({10, 5});
   TerminalEmulator terminal(10, 5);
   terminal.feed(renderer.render(screen));
