@@ -155,8 +155,11 @@ std::string_view TerminalRenderer::render(const CellScreen& screen) {
   append(beginUpdate);
   const std::size_t opening = length_;
   if (repaintAll_) beginRepaint();
-  for (int row = 0; row < viewport_.rows; ++row) renderRow(screen, row);
+  deferredCount_ = 0;
+  Colours pass = colours_;
+  for (int row = 0; row < viewport_.rows; ++row) renderRow(screen, row, pass);
   repaintAll_ = false;
+  renderDeferred();
   if (length_ == opening) return {};
   append(endUpdate);
   return {buffer_.data(), length_};
@@ -170,20 +173,59 @@ void TerminalRenderer::beginRepaint() {
   cursor_ = {};
 }
 
-void TerminalRenderer::renderRow(const CellScreen& screen, int viewportRow) {
+// A changed cell in the colours of this pass is drawn at once; one in other
+// colours waits for the pass of its own colours, so a colour is set once per
+// frame however its cells lie: every colour change would cost more than a
+// cursor move, in direct colour three times more.
+void TerminalRenderer::renderRow(const CellScreen& screen, int viewportRow, Colours& pass) {
   const int viewRow = viewport_.pictureRow + viewportRow;
-  const int row = viewport_.terminalRow + viewportRow;
   for (int offset = 0; offset < viewport_.columns; ++offset) {
     const int viewColumn = viewport_.pictureColumn + offset;
     const ViewCell cell = blitter_->draw(screen, viewRow, viewColumn);
-    ViewCell& shown = shownAt(viewRow, viewColumn);
-    if (!repaintAll_ && looksSame(shown, cell)) continue;
-    const int column = viewport_.terminalColumn + offset;
-    moveCursor(viewRow, row, column);
-    setColours(cell);
-    putCell(cell, column);
-    shown = cell;
+    if (!repaintAll_ && looksSame(shownAt(viewRow, viewColumn), cell)) continue;
+    if (fitsPass(pass, cell)) {
+      drawCell(viewRow, viewColumn, cell);
+    } else {
+      deferred_[deferredCount_++] = {static_cast<std::int16_t>(viewRow),
+                                     static_cast<std::int16_t>(viewColumn), cell};
+    }
   }
+}
+
+// The passes of the other colours, in the order their first cells came.
+void TerminalRenderer::renderDeferred() {
+  while (deferredCount_ > 0) {
+    Colours pass{-1, -1};
+    std::size_t kept = 0;
+    for (std::size_t next = 0; next < deferredCount_; ++next) {
+      const DeferredCell waiting = deferred_[next];
+      if (fitsPass(pass, waiting.cell)) {
+        drawCell(waiting.viewRow, waiting.viewColumn, waiting.cell);
+      } else {
+        deferred_[kept++] = waiting;
+      }
+    }
+    deferredCount_ = kept;
+  }
+}
+
+// Does `cell` show in the pass's colours? A pass that has no colour yet
+// takes the first cell's.
+bool TerminalRenderer::fitsPass(Colours& pass, ViewCell cell) {
+  if (pass.background < 0) pass.background = cell.background;
+  if (cell.background != pass.background) return false;
+  if (isBlank(cell)) return true;
+  if (pass.foreground < 0) pass.foreground = cell.foreground;
+  return cell.foreground == pass.foreground;
+}
+
+void TerminalRenderer::drawCell(int viewRow, int viewColumn, ViewCell cell) {
+  const int row = viewport_.terminalRow + viewRow - viewport_.pictureRow;
+  const int column = viewport_.terminalColumn + viewColumn - viewport_.pictureColumn;
+  moveCursor(viewRow, row, column);
+  setColours(cell);
+  putCell(cell, column);
+  shownAt(viewRow, viewColumn) = cell;
 }
 
 void TerminalRenderer::moveCursor(int viewRow, int row, int column) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -94,7 +95,10 @@ class TerminalRenderer {
 
   void beginRepaint();
   void place();
-  void renderRow(const CellScreen& screen, int viewportRow);
+  void renderRow(const CellScreen& screen, int viewportRow, Colours& pass);
+  void renderDeferred();
+  static bool fitsPass(Colours& pass, ViewCell cell);
+  void drawCell(int viewRow, int viewColumn, ViewCell cell);
   void moveCursor(int viewRow, int row, int column);
   bool reprintGap(int viewRow, int column, std::size_t budget);
   void setColours(ViewCell cell);
@@ -113,6 +117,14 @@ class TerminalRenderer {
   Cursor cursor_{};
   Colours colours_{};
   std::array<ViewCell, cellCount> shown_{};  // what the terminal shows at each view cell
+  // Changed cells waiting for the pass of their colours.
+  struct DeferredCell {
+    std::int16_t viewRow;
+    std::int16_t viewColumn;
+    ViewCell cell;
+  };
+  std::array<DeferredCell, cellCount> deferred_{};
+  std::size_t deferredCount_ = 0;
   std::vector<char> buffer_;
   std::size_t length_ = 0;
 };

@@ -262,6 +262,46 @@ TEST(TerminalConsole, PollKeyTakesOneKeyPerCallFromTheTerminal) {
   EXPECT_TRUE(console.pollKey().isEscape());
 }
 
+bool hasMultiByteCharacters(std::string_view bytes) {
+  return std::any_of(bytes.begin(), bytes.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
+}
+
+// The terminal's answer to the start-up's cursor position query decides
+// whether the picture has blocks: column 2 after one block, it drew it one
+// column wide. Keys typed around the answer are kept, in order.
+TEST(TerminalConsole, DrawsWithSpacesWhereTheTerminalDrawsBlocksWideOrHasNoUtf8) {
+  struct Case {
+    std::string typed;  // waiting before the query: the answer and keys around it
+    TerminalEnvironment environment;
+    bool blocks;
+  };
+  const TerminalEnvironment utf8 = TerminalConsole::plainEnvironment;
+  const TerminalEnvironment plainC{"xterm", "", "C"};
+  for (const Case& c :
+       {Case{"\x1b[1;2R", utf8, true}, Case{"a\x1b[1;3Rb", utf8, false},
+        Case{"\x1b[1;4R", utf8, false}, Case{"", utf8, true}, Case{"", plainC, false}}) {
+    PseudoTerminal pty;
+    pty.type(c.typed);
+    TerminalConsole console(pty.fd(), pty.fd(), {}, c.environment);
+    setUpWindow(console);
+    const std::string takeOver = pty.output();
+    EXPECT_EQ(takeOver.find("\x1b[6n") != std::string::npos, c.environment.locale != "C");
+    present(console, patternScreen());
+    const std::string frame = pty.output();
+    EXPECT_EQ(hasMultiByteCharacters(frame), c.blocks) << c.typed;
+    TerminalEmulator terminal(screenColumns, screenRows);
+    terminal.feed(frame);
+    EXPECT_EQ(terminal.cell(0, 2).character, c.blocks ? U'\u2588' : U' ') << c.typed;
+    if (c.typed.starts_with('a')) {
+      EXPECT_EQ(console.pollKey(), KeyPress::character("a"));
+      EXPECT_EQ(console.pollKey(), KeyPress::character("b"));
+    }
+    EXPECT_TRUE(console.pollKey().empty()) << "the answer is no key";
+    console.restore();
+  }
+}
+
 TEST(TerminalConsole, ResizeRepaintsThePictureCentredInTheNewSize) {
   PseudoTerminal pty;
   TerminalEmulator terminal(screenColumns, screenRows);
