@@ -202,16 +202,19 @@ TEST(TerminalRenderer, OneChangedCellCostsOneMoveAndOneCharacter) {
 
 TEST(TerminalRenderer, LargestFrameFitsTheBuffer) {
   // Every cell changes colour and is a three-byte character, in a terminal
-  // large enough for five-digit cursor positions.
-  TerminalRenderer renderer;
-  renderer.resize({30000, 30000});
+  // large enough for five-digit cursor positions, in every colour mode.
   CellScreen screen;
   for (int index = 1; index <= cellCount; ++index) {
     screen[index] = {219, static_cast<std::uint16_t>(index * 37 % 256)};
   }
-  const std::string_view bytes = renderer.render(screen);
-  EXPECT_LT(bytes.size(), TerminalRenderer::capacity);
-  EXPECT_TRUE(bytes.ends_with("\x1b[?2026l"));
+  for (const ColourMode colours :
+       {ColourMode::ansi16, ColourMode::palette256, ColourMode::direct}) {
+    TerminalRenderer renderer({.colours = colours});
+    renderer.resize({30000, 30000});
+    const std::string_view bytes = renderer.render(screen);
+    EXPECT_LT(bytes.size(), TerminalRenderer::capacity);
+    EXPECT_TRUE(bytes.ends_with("\x1b[?2026l"));
+  }
 }
 
 }  // namespace
