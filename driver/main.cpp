@@ -79,10 +79,11 @@ int main(int argc, char** argv) {
     musicFile = path.string();
   }
 
-  SystemConsole system = openSystemConsole();
+  SystemConsole system = openSystemConsole(line.console);
   if (!system.console) return reportNoConsole(system);
   auto sound = std::make_unique<SoundSystem>();
-  const int status = runDemo({*system.console, *system.clock, *sound, musicFile.c_str()});
+  const int status =
+      runDemo({*system.console, *system.clock, *sound, musicFile.c_str(), line.seed});
   closeSound(std::move(sound));
   endProcess(*system.console, status);
 }

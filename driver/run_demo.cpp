@@ -39,7 +39,7 @@ int runDemo(DemoPlatform platform) {
   setUpWindow(platform.console);
   Presentation presentation{.console = &platform.console};
   openAudio(platform.sound);
-  prepareParticles(*demo, particleSeed(platform.clock.timeOfDay()));
+  prepareParticles(*demo, platform.seed.value_or(particleSeed(platform.clock.timeOfDay())));
   demo->spectrum = startMusic(platform.sound, platform.musicFile);
 
   for (;;) {

@@ -2,6 +2,8 @@
 // The demo from start to end: start-up, then the frame loop until Esc or
 // the end of the message.
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "audio/sound_system.hpp"
@@ -27,6 +29,8 @@ struct DemoPlatform {
   // The music: a bare name is looked for where the track is installed, a
   // path is taken as it is.
   const char* musicFile = musicFileName;
+  // The particles' seed; without one it comes from the clock.
+  std::optional<std::uint32_t> seed = std::nullopt;
 };
 
 // Runs the start-up and the frame loop. Returns the exit status when the demo

@@ -7,6 +7,7 @@
 
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/console_options.hpp"
 
 namespace vantrel {
 
@@ -16,7 +17,7 @@ struct SystemConsole {
   std::string problem;  // why there is no console
 };
 
-SystemConsole openSystemConsole();
+SystemConsole openSystemConsole(ConsoleOptions options = {});
 
 // Says on stderr why the demo cannot run; returns the exit status for that (2).
 int reportNoConsole(const SystemConsole& system);

@@ -7,13 +7,14 @@
 
 namespace vantrel {
 
-SystemConsole openSystemConsole() {
+SystemConsole openSystemConsole(ConsoleOptions options) {
   SystemConsole system;
   if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {
     system.problem = "standard input and output must be a terminal";
     return system;
   }
-  system.console = std::make_unique<TerminalConsole>();
+  system.console = std::make_unique<TerminalConsole>(STDIN_FILENO, STDOUT_FILENO, options,
+                                                     environmentOfProcess());
   system.clock = std::make_unique<LocalClock>();
   return system;
 }

@@ -2,11 +2,15 @@
 
 #include <poll.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/terminal/terminal_io.hpp"
 #include "platform/terminal/terminal_restore.hpp"
@@ -24,6 +28,18 @@ constexpr std::string_view hideCursorSequence = "\x1b[?25l";
 constexpr std::string_view showCursorSequence = "\x1b[?25h";
 constexpr std::string_view endUpdate = "\x1b[?2026l";
 constexpr std::string_view resetColours = "\x1b[0m";
+
+// One quadrant character at the top left, then a cursor position report:
+// a terminal that draws it one column wide answers column 2.
+constexpr std::string_view glyphWidthProbe = "\x1b[H\u2596\x1b[6n";
+// A terminal that never answers delays the start by no more than this.
+constexpr long probeAnswerLimitMs = 100;
+
+long millisecondsSince(const timespec& start) {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+}
 
 // CSI 8 ; rows ; columns t: xterm's request for a window size.
 std::string sizeRequest(int rows, int columns) {
@@ -62,8 +78,12 @@ TerminalRestore prepareRestore(int inputFd, int outputFd, TerminalSize foundSize
 
 }  // namespace
 
-TerminalConsole::TerminalConsole(int inputFd, int outputFd)
-    : inputFd_(inputFd), outputFd_(outputFd) {}
+TerminalConsole::TerminalConsole(int inputFd, int outputFd, ConsoleOptions options,
+                                 TerminalEnvironment environment)
+    : inputFd_(inputFd),
+      outputFd_(outputFd),
+      options_(options),
+      environment_(std::move(environment)) {}
 
 TerminalConsole::~TerminalConsole() {
   restore();
@@ -82,7 +102,40 @@ void TerminalConsole::openWindow() {
          errno == EINTR) {
     serviceJobControl();
   }
+  renderer_.setStyle(
+      {options_.view, glyphsTerminalDraws(), colourModeFor(options_.colours, environment_)});
   resizeRenderer(foundSize);
+}
+
+// Blocks and lines need a terminal that shows UTF-8 and draws them one
+// column wide (terminals in East Asian locales may draw them two wide);
+// anywhere else the picture is drawn with spaces, coarse but in place. Keys
+// typed meanwhile are kept for pollKey.
+Glyphs TerminalConsole::glyphsTerminalDraws() {
+  if (!localeIsUtf8(environment_.locale)) return Glyphs::spaces;
+  send(glyphWidthProbe);
+  std::array<char, 64> answer{};
+  std::size_t length = 0;
+  timespec start{};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  std::optional<CursorReport> report;
+  for (long waited = 0; !report && waited < probeAnswerLimitMs && length < answer.size();
+       waited = millisecondsSince(start)) {
+    pollfd ready{inputFd_, POLLIN, 0};
+    if (::poll(&ready, 1, static_cast<int>(probeAnswerLimitMs - waited)) <= 0) continue;
+    const ssize_t count = ::read(inputFd_, answer.data() + length, answer.size() - length);
+    if (count <= 0) break;
+    length += static_cast<std::size_t>(count);
+    report = findCursorReport({answer.data(), length});
+  }
+  const std::string_view bytes(answer.data(), length);
+  if (!report) {
+    keys_.feed(bytes);
+    return Glyphs::blocks;  // no answer: the locale's word stands
+  }
+  keys_.feed(bytes.substr(0, report->start));
+  keys_.feed(bytes.substr(report->start + report->length));
+  return report->column == 2 ? Glyphs::blocks : Glyphs::spaces;
 }
 
 void TerminalConsole::setWindowRows(int rows) {
@@ -175,17 +228,19 @@ void TerminalConsole::noteFailure(int error) {
 void TerminalConsole::resizeRenderer(TerminalSize size) {
   renderer_.resize(size);
   const TerminalSize shown = renderer_.size();
-  if (shown.columns >= screenColumns && shown.rows >= screenRows) sawWholePicture_ = true;
+  if (renderer_.showsWholePicture()) sawWholePicture_ = true;
   if (shown.columns * shown.rows > largestSize_.columns * largestSize_.rows) largestSize_ = shown;
 }
 
-// Terminals that cannot resize themselves often stay 80 x 24, where only the
-// middle of the picture shows; say so once the terminal is the shell's again.
+// A terminal narrower than 80 columns, shorter than 24 rows, or shorter than
+// 50 with the exact view asked for shows only the middle of the picture; say
+// so once the terminal is the shell's again.
 void TerminalConsole::noteSmallTerminal() const {
+  const int rowsNeeded = renderer_.view() == View::exact ? screenRows : screenRows / 2 - 1;
   std::fprintf(stderr,
                "vantrel: the terminal was %dx%d during the whole show, so only the middle of "
                "the picture was seen; a terminal of %dx%d or larger shows all of it\n",
-               largestSize_.columns, largestSize_.rows, screenColumns, screenRows);
+               largestSize_.columns, largestSize_.rows, screenColumns, rowsNeeded);
 }
 
 }  // namespace vantrel

@@ -1,13 +1,16 @@
 #pragma once
 // The demo's console on a POSIX terminal: raw keyboard, alternate screen,
-// hidden cursor, the title, and the picture kept centred (or cut around its
-// centre) as the terminal is resized. Everything is given back on restore,
-// and on any signal that ends the process.
+// hidden cursor, the title, and the picture in the view and the colours the
+// terminal can show, kept centred (or cut around its centre) as the terminal
+// is resized. Everything is given back on restore, and on any signal that
+// ends the process.
 
 #include <unistd.h>
 
 #include "platform/console.hpp"
+#include "platform/console_options.hpp"
 #include "platform/terminal/key_decoder.hpp"
+#include "platform/terminal/terminal_abilities.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
 #include "platform/terminal/terminal_restore.hpp"
 
@@ -15,7 +18,12 @@ namespace vantrel {
 
 class TerminalConsole final : public Console {
  public:
-  explicit TerminalConsole(int inputFd = STDIN_FILENO, int outputFd = STDOUT_FILENO);
+  // An environment for tests: a UTF-8 terminal of 16 colours.
+  static inline const TerminalEnvironment plainEnvironment{"xterm", "", "C.UTF-8"};
+
+  explicit TerminalConsole(int inputFd = STDIN_FILENO, int outputFd = STDOUT_FILENO,
+                           ConsoleOptions options = {},
+                           TerminalEnvironment environment = plainEnvironment);
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
@@ -30,18 +38,21 @@ class TerminalConsole final : public Console {
   KeyPress pollKey() override;
   bool gone() const override;
   // Also says on stderr, after giving the terminal back, when it was too
-  // small for the whole picture during the whole show.
+  // small for the whole picture (in the view it had) during the whole show.
   void restore() noexcept override;
 
  private:
   void takeOver(std::string_view bytes, TakeOverPart part = TakeOverPart::screen);
   void send(std::string_view bytes);
   void noteFailure(int error);
+  Glyphs glyphsTerminalDraws();
   void resizeRenderer(TerminalSize size);
   void noteSmallTerminal() const;
 
   int inputFd_;
   int outputFd_;
+  ConsoleOptions options_;
+  TerminalEnvironment environment_;
   KeyDecoder keys_;
   TerminalRenderer renderer_;
   CellScreen screenBuffer_{};  // the console's 80 x 50 screen buffer

@@ -4,8 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "platform/code_page_437.hpp"
-
 namespace vantrel {
 
 namespace {
@@ -44,42 +42,33 @@ class ShortText {
   std::size_t size() const { return length_; }
 
  private:
-  std::array<char, 32> bytes_{};
+  std::array<char, 48> bytes_{};
   std::size_t length_ = 0;
 };
 
-const Utf8Glyph& glyphOf(Cell cell) {
-  return codePage437Utf8[cell.character & 0xFFu];
-}
-bool isBlank(Cell cell) {
-  return codePage437ToUnicode[cell.character & 0xFFu] == U' ';
-}
-int foregroundOf(Cell cell) {
-  return cell.attribute & 0xF;
-}
-int backgroundOf(Cell cell) {
-  return (cell.attribute >> 4) & 0xF;
+bool isBlank(ViewCell cell) {
+  return cell.glyph == U' ';
 }
 
 // Two cells look the same when they show the same character on the same
 // background, and, unless the character is a blank, in the same colour.
-bool looksSame(Cell shown, Cell wanted) {
-  return codePage437ToUnicode[shown.character & 0xFFu] ==
-             codePage437ToUnicode[wanted.character & 0xFFu] &&
-         backgroundOf(shown) == backgroundOf(wanted) &&
-         (isBlank(wanted) || foregroundOf(shown) == foregroundOf(wanted));
+bool looksSame(ViewCell shown, ViewCell wanted) {
+  return shown.glyph == wanted.glyph && shown.background == wanted.background &&
+         (isBlank(wanted) || shown.foreground == wanted.foreground);
 }
 
-// The console numbers its colour bits blue = 1, green = 2, red = 4; ANSI
-// numbers them red = 1, green = 2, blue = 4. Intensity picks the bright range.
-int ansiColour(int consoleColour) {
-  return ((consoleColour & 1) << 2) | (consoleColour & 2) | ((consoleColour & 4) >> 2);
-}
-int foregroundCode(int colour) {
-  return ((colour & 8) != 0 ? 90 : 30) + ansiColour(colour);
-}
-int backgroundCode(int colour) {
-  return ((colour & 8) != 0 ? 100 : 40) + ansiColour(colour);
+// A character's UTF-8 bytes; the views draw only from the Basic Multilingual Plane.
+struct Utf8 {
+  std::array<char, 3> bytes{};
+  std::size_t length = 0;
+};
+Utf8 utf8Of(char32_t glyph) {
+  const auto byte = [](char32_t value) { return static_cast<char>(value); };
+  if (glyph < 0x80) return {{byte(glyph)}, 1};
+  if (glyph < 0x800) return {{byte(0xC0 | (glyph >> 6)), byte(0x80 | (glyph & 0x3F))}, 2};
+  return {{byte(0xE0 | ((glyph >> 12) & 0x0F)), byte(0x80 | ((glyph >> 6) & 0x3F)),
+           byte(0x80 | (glyph & 0x3F))},
+          3};
 }
 
 struct AxisPlacement {
@@ -88,11 +77,13 @@ struct AxisPlacement {
   int length;
 };
 
-AxisPlacement placeAxis(int terminalLength, int pictureLength) {
-  if (terminalLength >= pictureLength) {
-    return {0, (terminalLength - pictureLength) / 2, pictureLength};
+// `cutFromTop`: of an odd number of rows cut, the extra one is cut at the start.
+AxisPlacement placeAxis(int terminalLength, int viewLength, bool cutFromStart = false) {
+  if (terminalLength >= viewLength) {
+    return {0, (terminalLength - viewLength) / 2, viewLength};
   }
-  return {(pictureLength - terminalLength) / 2, 0, terminalLength};
+  const int cut = viewLength - terminalLength;
+  return {(cut + (cutFromStart ? 1 : 0)) / 2, 0, terminalLength};
 }
 
 ShortText absoluteMove(int row, int column) {
@@ -109,14 +100,29 @@ ShortText absoluteMove(int row, int column) {
 
 }  // namespace
 
-Viewport placePicture(TerminalSize terminal) {
-  const AxisPlacement across = placeAxis(terminal.columns, screenColumns);
-  const AxisPlacement down = placeAxis(terminal.rows, screenRows);
+View viewFor(ViewChoice choice, TerminalSize size) {
+  switch (choice) {
+    case ViewChoice::exact:
+      return View::exact;
+    case ViewChoice::fitted:
+      return View::fitted;
+    case ViewChoice::bySize:
+      break;
+  }
+  return size.columns >= screenColumns && size.rows >= screenRows ? View::exact : View::fitted;
+}
+
+Viewport placeView(View view, TerminalSize terminal) {
+  const Blitter& blitter = blitterFor(view, Glyphs::blocks);
+  const AxisPlacement across = placeAxis(terminal.columns, blitter.columns);
+  // The fitted view's top row holds only ripple, its bottom row the bars'
+  // feet: a terminal one row short (the usual 80 x 24) loses the top one.
+  const AxisPlacement down = placeAxis(terminal.rows, blitter.rows, view == View::fitted);
   return {across.pictureStart, down.pictureStart, across.terminalStart,
           down.terminalStart,  across.length,     down.length};
 }
 
-TerminalRenderer::TerminalRenderer() : buffer_(capacity) {
+TerminalRenderer::TerminalRenderer(RenderStyle style) : style_(style), buffer_(capacity) {
   resize({});
 }
 
@@ -124,8 +130,24 @@ void TerminalRenderer::resize(TerminalSize size) {
   // A terminal that reports no size is taken to have the picture's.
   if (size.columns <= 0 || size.rows <= 0) size = {};
   size_ = size;
-  viewport_ = placePicture(size);
+  place();
+}
+
+void TerminalRenderer::setStyle(RenderStyle style) {
+  style_ = style;
+  place();
+}
+
+void TerminalRenderer::place() {
+  view_ = viewFor(style_.view, size_);
+  blitter_ = &blitterFor(view_, style_.glyphs);
+  viewport_ = placeView(view_, size_);
   repaintAll_ = true;
+}
+
+bool TerminalRenderer::showsWholePicture() const {
+  const int rowsMayBeCut = view_ == View::fitted ? 1 : 0;
+  return viewport_.columns == blitter_->columns && viewport_.rows >= blitter_->rows - rowsMayBeCut;
 }
 
 std::string_view TerminalRenderer::render(const CellScreen& screen) {
@@ -133,8 +155,11 @@ std::string_view TerminalRenderer::render(const CellScreen& screen) {
   append(beginUpdate);
   const std::size_t opening = length_;
   if (repaintAll_) beginRepaint();
-  for (int row = 0; row < viewport_.rows; ++row) renderRow(screen, row);
+  deferredCount_ = 0;
+  Colours pass = colours_;
+  for (int row = 0; row < viewport_.rows; ++row) renderRow(screen, row, pass);
   repaintAll_ = false;
+  renderDeferred();
   if (length_ == opening) return {};
   append(endUpdate);
   return {buffer_.data(), length_};
@@ -148,22 +173,62 @@ void TerminalRenderer::beginRepaint() {
   cursor_ = {};
 }
 
-void TerminalRenderer::renderRow(const CellScreen& screen, int viewportRow) {
-  const int pictureRow = viewport_.pictureRow + viewportRow;
-  const int row = viewport_.terminalRow + viewportRow;
+// A changed cell in the colours of this pass is drawn at once; one in other
+// colours waits for the pass of its own colours, so a colour is set once per
+// frame however its cells lie: every colour change would cost more than a
+// cursor move, in direct colour three times more.
+void TerminalRenderer::renderRow(const CellScreen& screen, int viewportRow, Colours& pass) {
+  const int viewRow = viewport_.pictureRow + viewportRow;
   for (int offset = 0; offset < viewport_.columns; ++offset) {
-    const int index = cellIndex(pictureRow, viewport_.pictureColumn + offset + 1);
-    const Cell cell = screen[index];
-    if (!repaintAll_ && looksSame(shown_[index], cell)) continue;
-    const int column = viewport_.terminalColumn + offset;
-    moveCursor(pictureRow, row, column);
-    setColours(cell);
-    putCell(cell, column);
-    shown_[index] = cell;
+    const int viewColumn = viewport_.pictureColumn + offset;
+    const ViewCell cell = blitter_->draw(screen, viewRow, viewColumn);
+    if (!repaintAll_ && looksSame(shownAt(viewRow, viewColumn), cell)) continue;
+    if (fitsPass(pass, cell)) {
+      drawCell(viewRow, viewColumn, cell);
+    } else {
+      deferred_[deferredCount_++] = {static_cast<std::int16_t>(viewRow),
+                                     static_cast<std::int16_t>(viewColumn), cell};
+    }
   }
 }
 
-void TerminalRenderer::moveCursor(int pictureRow, int row, int column) {
+// The passes of the other colours, in the order their first cells came.
+void TerminalRenderer::renderDeferred() {
+  while (deferredCount_ > 0) {
+    Colours pass{-1, -1};
+    std::size_t kept = 0;
+    for (std::size_t next = 0; next < deferredCount_; ++next) {
+      const DeferredCell waiting = deferred_[next];
+      if (fitsPass(pass, waiting.cell)) {
+        drawCell(waiting.viewRow, waiting.viewColumn, waiting.cell);
+      } else {
+        deferred_[kept++] = waiting;
+      }
+    }
+    deferredCount_ = kept;
+  }
+}
+
+// Does `cell` show in the pass's colours? A pass that has no colour yet
+// takes the first cell's.
+bool TerminalRenderer::fitsPass(Colours& pass, ViewCell cell) {
+  if (pass.background < 0) pass.background = cell.background;
+  if (cell.background != pass.background) return false;
+  if (isBlank(cell)) return true;
+  if (pass.foreground < 0) pass.foreground = cell.foreground;
+  return cell.foreground == pass.foreground;
+}
+
+void TerminalRenderer::drawCell(int viewRow, int viewColumn, ViewCell cell) {
+  const int row = viewport_.terminalRow + viewRow - viewport_.pictureRow;
+  const int column = viewport_.terminalColumn + viewColumn - viewport_.pictureColumn;
+  moveCursor(viewRow, row, column);
+  setColours(cell);
+  putCell(cell, column);
+  shownAt(viewRow, viewColumn) = cell;
+}
+
+void TerminalRenderer::moveCursor(int viewRow, int row, int column) {
   if (cursor_.row == row && cursor_.column == column) return;
   ShortText best = absoluteMove(row, column);
   const auto consider = [&best](const ShortText& move) {
@@ -189,50 +254,46 @@ void TerminalRenderer::moveCursor(int pictureRow, int row, int column) {
     toColumn.add('G');
     consider(toColumn);
   }
-  if (cursor_.row == row && reprintGap(pictureRow, column, best.size())) return;
+  if (cursor_.row == row && reprintGap(viewRow, column, best.size())) return;
   append(best.view());
   cursor_ = {row, column};
 }
 
 // Moving right over a few unchanged cells can cost less than any cursor move:
 // print them again, if they need no colour change.
-bool TerminalRenderer::reprintGap(int pictureRow, int column, std::size_t budget) {
+bool TerminalRenderer::reprintGap(int viewRow, int column, std::size_t budget) {
   const int from = cursor_.column;
   if (from < viewport_.terminalColumn || column <= from) return false;
-  const int pictureOffset = viewport_.pictureColumn - viewport_.terminalColumn + 1;
+  const int viewOffset = viewport_.pictureColumn - viewport_.terminalColumn;
   std::size_t cost = 0;
   for (int gap = from; gap < column; ++gap) {
-    const Cell cell = shown_[cellIndex(pictureRow, gap + pictureOffset)];
-    const bool coloursFit = backgroundOf(cell) == colours_.background &&
-                            (isBlank(cell) || foregroundOf(cell) == colours_.foreground);
-    cost += glyphOf(cell).length;
+    const ViewCell cell = shownAt(viewRow, gap + viewOffset);
+    const bool coloursFit = cell.background == colours_.background &&
+                            (isBlank(cell) || cell.foreground == colours_.foreground);
+    cost += utf8Of(cell.glyph).length;
     if (!coloursFit || cost >= budget) return false;
   }
-  for (int gap = from; gap < column; ++gap) {
-    putCell(shown_[cellIndex(pictureRow, gap + pictureOffset)], gap);
-  }
+  for (int gap = from; gap < column; ++gap) putCell(shownAt(viewRow, gap + viewOffset), gap);
   return true;
 }
 
-void TerminalRenderer::setColours(Cell cell) {
-  const int foreground = foregroundOf(cell);
-  const int background = backgroundOf(cell);
-  const bool newForeground = !isBlank(cell) && foreground != colours_.foreground;
-  const bool newBackground = background != colours_.background;
+void TerminalRenderer::setColours(ViewCell cell) {
+  const bool newForeground = !isBlank(cell) && cell.foreground != colours_.foreground;
+  const bool newBackground = cell.background != colours_.background;
   if (!newForeground && !newBackground) return;
   ShortText sequence;
   sequence.add("\x1b[");
-  if (newForeground) sequence.addNumber(foregroundCode(foreground));
+  if (newForeground) sequence.add(foregroundParameters(style_.colours, cell.foreground));
   if (newForeground && newBackground) sequence.add(';');
-  if (newBackground) sequence.addNumber(backgroundCode(background));
+  if (newBackground) sequence.add(backgroundParameters(style_.colours, cell.background));
   sequence.add('m');
   append(sequence.view());
-  if (newForeground) colours_.foreground = foreground;
-  colours_.background = background;
+  if (newForeground) colours_.foreground = cell.foreground;
+  colours_.background = cell.background;
 }
 
-void TerminalRenderer::putCell(Cell cell, int column) {
-  const Utf8Glyph& glyph = glyphOf(cell);
+void TerminalRenderer::putCell(ViewCell cell, int column) {
+  const Utf8 glyph = utf8Of(cell.glyph);
   append({glyph.bytes.data(), glyph.length});
   cursor_.column = column + 1 < size_.columns ? column + 1 : -1;
 }

@@ -14,7 +14,8 @@ bool isConsole(HANDLE handle) {
 
 }  // namespace
 
-SystemConsole openSystemConsole() {
+// The Windows console shows the exact view in its own colours.
+SystemConsole openSystemConsole(ConsoleOptions) {
   SystemConsole system;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);

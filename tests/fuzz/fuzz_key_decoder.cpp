@@ -4,13 +4,17 @@
 // - an Esc that a quiet poll found standing alone stays Esc, whatever comes
 //   after it, even behind keys still waiting to be taken;
 // - keys never hold more bytes than came in, and bytes with no ESC among
-//   them, valid UTF-8, come out as exactly those characters.
+//   them, valid UTF-8, come out as exactly those characters;
+// - a cursor position report found among the bytes (the start-up's answer)
+//   lies within them and is one: ESC [ digits ; digits R.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fuzz_input.hpp"
 #include "platform/terminal/key_decoder.hpp"
+#include "platform/terminal/terminal_abilities.hpp"
 
 namespace vantrel::fuzz {
 namespace {
@@ -118,6 +122,23 @@ void checkSettledEscStays(std::string_view waiting, std::string_view after) {
 }  // namespace
 }  // namespace vantrel::fuzz
 
+namespace vantrel::fuzz {
+namespace {
+
+void checkCursorReport(std::string_view bytes) {
+  const std::optional<CursorReport> report = findCursorReport(bytes);
+  if (!report) return;
+  if (report->start + report->length > bytes.size() || report->length < 6) __builtin_trap();
+  const std::string_view found = bytes.substr(report->start, report->length);
+  if (!found.starts_with("\x1b[") || found.back() != 'R') __builtin_trap();
+  if (found.find(';') == std::string_view::npos || report->row < 0 || report->column < 0) {
+    __builtin_trap();
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::fuzz
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::fuzz;
   FuzzInput input(data, size);
@@ -126,5 +147,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes = asText(input.rest());
   checkSplitsAgree(bytes, reads);
   checkSettledEscStays(bytes.substr(0, bytes.size() / 2), bytes.substr(bytes.size() / 2));
+  checkCursorReport(bytes);
   return 0;
 }

@@ -262,6 +262,46 @@ TEST(TerminalConsole, PollKeyTakesOneKeyPerCallFromTheTerminal) {
   EXPECT_TRUE(console.pollKey().isEscape());
 }
 
+bool hasMultiByteCharacters(std::string_view bytes) {
+  return std::any_of(bytes.begin(), bytes.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
+}
+
+// The terminal's answer to the start-up's cursor position query decides
+// whether the picture has blocks: column 2 after one block, it drew it one
+// column wide. Keys typed around the answer are kept, in order.
+TEST(TerminalConsole, DrawsWithSpacesWhereTheTerminalDrawsBlocksWideOrHasNoUtf8) {
+  struct Case {
+    std::string typed;  // waiting before the query: the answer and keys around it
+    TerminalEnvironment environment;
+    bool blocks;
+  };
+  const TerminalEnvironment utf8 = TerminalConsole::plainEnvironment;
+  const TerminalEnvironment plainC{"xterm", "", "C"};
+  for (const Case& c :
+       {Case{"\x1b[1;2R", utf8, true}, Case{"a\x1b[1;3Rb", utf8, false},
+        Case{"\x1b[1;4R", utf8, false}, Case{"", utf8, true}, Case{"", plainC, false}}) {
+    PseudoTerminal pty;
+    pty.type(c.typed);
+    TerminalConsole console(pty.fd(), pty.fd(), {}, c.environment);
+    setUpWindow(console);
+    const std::string takeOver = pty.output();
+    EXPECT_EQ(takeOver.find("\x1b[6n") != std::string::npos, c.environment.locale != "C");
+    present(console, patternScreen());
+    const std::string frame = pty.output();
+    EXPECT_EQ(hasMultiByteCharacters(frame), c.blocks) << c.typed;
+    TerminalEmulator terminal(screenColumns, screenRows);
+    terminal.feed(frame);
+    EXPECT_EQ(terminal.cell(0, 2).character, c.blocks ? U'\u2588' : U' ') << c.typed;
+    if (c.typed.starts_with('a')) {
+      EXPECT_EQ(console.pollKey(), KeyPress::character("a"));
+      EXPECT_EQ(console.pollKey(), KeyPress::character("b"));
+    }
+    EXPECT_TRUE(console.pollKey().empty()) << "the answer is no key";
+    console.restore();
+  }
+}
+
 TEST(TerminalConsole, ResizeRepaintsThePictureCentredInTheNewSize) {
   PseudoTerminal pty;
   TerminalEmulator terminal(screenColumns, screenRows);
@@ -310,18 +350,36 @@ std::string restoreAndCaptureStderr(Console& console) {
 }
 
 TEST(TerminalConsole, SaysAfterTheShowWhenTheTerminalWasTooSmallThroughout) {
-  PseudoTerminal small;
-  small.resize(80, 24);
-  TerminalConsole tooSmall(small.fd(), small.fd());
-  setUpWindow(tooSmall);
-  present(tooSmall, patternScreen());
-  const std::string said = restoreAndCaptureStderr(tooSmall);
+  PseudoTerminal narrow;
+  narrow.resize(70, 30);
+  TerminalConsole tooNarrow(narrow.fd(), narrow.fd());
+  setUpWindow(tooNarrow);
+  present(tooNarrow, patternScreen());
+  std::string said = restoreAndCaptureStderr(tooNarrow);
+  EXPECT_NE(said.find("70x30"), std::string::npos) << said;
   EXPECT_NE(said.find("80x24"), std::string::npos) << said;
-  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 
+  // The exact view asked for needs 80 x 50 to show it all.
+  PseudoTerminal small;
+  small.resize(80, 24);
+  TerminalConsole exactTooSmall(small.fd(), small.fd(), {.view = ViewChoice::exact});
+  setUpWindow(exactTooSmall);
+  present(exactTooSmall, patternScreen());
+  said = restoreAndCaptureStderr(exactTooSmall);
+  EXPECT_NE(said.find("80x24"), std::string::npos) << said;
+  EXPECT_NE(said.find("80x50"), std::string::npos) << said;
+
+  // The fitted view shows all of it at 80 x 24: nothing to say.
+  PseudoTerminal fitted;
+  fitted.resize(80, 24);
+  TerminalConsole fittedView(fitted.fd(), fitted.fd());
+  setUpWindow(fittedView);
+  present(fittedView, patternScreen());
+  EXPECT_EQ(restoreAndCaptureStderr(fittedView), "");
+
   PseudoTerminal grown;
-  grown.resize(80, 24);
+  grown.resize(70, 30);
   TerminalConsole bigEnoughOnce(grown.fd(), grown.fd());
   setUpWindow(bigEnoughOnce);
   present(bigEnoughOnce, patternScreen());

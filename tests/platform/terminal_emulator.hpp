@@ -15,6 +15,10 @@ struct ShownCell {
   char32_t character = U' ';
   int foreground = -1;
   int background = -1;
+  // The colours as RGB, 0xRRGGBB: direct colours as sent, indexed ones as
+  // the emulator's palette draws them; -1 for a default colour.
+  long foregroundRgb = -1;
+  long backgroundRgb = -1;
 };
 
 class TerminalEmulator {
@@ -41,6 +45,8 @@ class TerminalEmulator {
     shown.character = raw.chars[0] == 0 ? U' ' : static_cast<char32_t>(raw.chars[0]);
     shown.foreground = paletteIndex(raw.fg);
     shown.background = paletteIndex(raw.bg);
+    shown.foregroundRgb = rgbOf(raw.fg);
+    shown.backgroundRgb = rgbOf(raw.bg);
     return shown;
   }
 
@@ -53,6 +59,12 @@ class TerminalEmulator {
     if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour)) return -1;
     if (!VTERM_COLOR_IS_INDEXED(&colour)) return -2;
     return colour.indexed.idx;
+  }
+
+  long rgbOf(VTermColor colour) const {
+    if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour)) return -1;
+    vterm_screen_convert_color_to_rgb(screen_, &colour);
+    return (long{colour.rgb.red} << 16) | (long{colour.rgb.green} << 8) | colour.rgb.blue;
   }
 
   static int onProperty(VTermProp property, VTermValue* value, void* user) {

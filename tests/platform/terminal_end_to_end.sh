@@ -37,11 +37,12 @@ pane_shows() { [[ $(on_tmux display-message -p -t "$case_name" "$1") == "$2" ]];
 # status and the modes again, then stay until released (at most 30 s).
 cat >"$work/pane.sh" <<'PANE'
 work=$1 vantrel=$2 music_dir=$3
+shift 3
 ulimit -c 0
 cd "$music_dir"
 stty -g >"$work/stty.before"
 echo "main screen line"
-sh -c 'echo $$ >"$0/pid"; exec "$1"' "$work" "$vantrel"
+sh -c 'echo $$ >"$0/pid"; exec "$@"' "$work" "$@" "$vantrel"
 echo $? >"$work/status.part" && mv "$work/status.part" "$work/status"
 stty -g >"$work/stty.after"
 for _ in $(seq 300); do [ -e "$work/release" ] && break; sleep 0.1; done
@@ -98,8 +99,9 @@ check_picture() {
   picture=$(on_tmux capture-pane -p -e -t "$case_name")
   [[ $(wc -l <<<"$picture") -eq 50 ]] || fail "the pane is not 50 rows"
   grep -aq "main screen line" <<<"$picture" && fail "the main screen shows through"
-  # The ripple field's dark grey blocks on black are everywhere.
-  grep -aq $'\e\\[90m' <<<"$picture" || fail "no dark grey in the picture"
+  # The ripple field's dark grey blocks on black are everywhere, in the
+  # colours the pane's TERM (and COLORTERM, if the test has one) allows.
+  grep -aqE $'\e\\[(90|38;5;244|38;2;128;128;128)m' <<<"$picture" || fail "no dark grey in the picture"
   grep -aq "█" <<<"$picture" || fail "no block characters in the picture"
 }
 
@@ -109,23 +111,53 @@ run_case sighup HUP 129
 run_case sigquit QUIT 131
 run_case sigsegv SEGV 139
 
-# In a terminal smaller than the picture the demo says so when it ends, on
+# start_small NAME COLUMNS ROWS [COMMAND PREFIX...]: the demo in a pane of
+# that size, ended with Esc after a second; $picture holds what it showed.
+start_small() {
+  case_name=$1
+  local columns=$2 rows=$3
+  shift 3
+  rm -f "$work"/{pid,status,stty.before,stty.after,release}
+  on_tmux new-session -d -s "$case_name" -x "$columns" -y "$rows" \
+    "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir' $*"
+  picture=
+  if wait_for 20 pane_shows '#{alternate_on}' 1; then
+    sleep 1
+    picture=$(on_tmux capture-pane -p -e -t "$case_name")
+    on_tmux send-keys -t "$case_name" Escape
+    wait_for 20 test -e "$work/status" || fail "the demo did not end"
+  else
+    fail "the demo did not take the terminal over"
+  fi
+}
+end_small() {
+  touch "$work/release"
+  on_tmux kill-session -t "$case_name" 2>/dev/null || true
+}
+
+# In a terminal narrower than the picture the demo says so when it ends, on
 # its stderr, which is the terminal here.
-case_name=small-terminal
-rm -f "$work"/{pid,status,stty.before,stty.after,release}
-on_tmux new-session -d -s "$case_name" -x 70 -y 30 \
-  "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir'"
-if wait_for 20 pane_shows '#{alternate_on}' 1; then
-  sleep 1
-  on_tmux send-keys -t "$case_name" Escape
-  wait_for 20 test -e "$work/status" || fail "the demo did not end"
-  on_tmux capture-pane -p -J -t "$case_name" | grep -q "the terminal was 70x30" ||
-    fail "no note about the small terminal"
-else
-  fail "the demo did not take the terminal over"
-fi
-touch "$work/release"
-on_tmux kill-session -t "$case_name" 2>/dev/null || true
+start_small small-terminal 70 30
+on_tmux capture-pane -p -J -t "$case_name" | grep -q "the terminal was 70x30" ||
+  fail "no note about the small terminal"
+end_small
+
+# At 80 x 24 the fitted view shows the whole picture: the bars' feet on the
+# bottom row, half blocks and quadrants, and no note at the end.
+start_small fitted-view 80 24
+[[ $(tail -n 1 <<<"$picture") == *$'\e[38;5;196m'* || $(tail -n 1 <<<"$picture") == *"│"* ]] ||
+  fail "no bars on the bottom row"
+grep -aqE "▀|▄|▖|▗|▘|▝|▚|▞" <<<"$picture" || fail "no half blocks or quadrants in the fitted view"
+on_tmux capture-pane -p -J -t "$case_name" | grep -q "the terminal was" &&
+  fail "a note about a small terminal, though the fitted view showed it all"
+end_small
+
+# Without UTF-8 the picture is spaces and colours only.
+start_small no-utf8 80 50 env LANG=C LC_ALL= LC_CTYPE=
+LC_ALL=C grep -aq $'[\x80-\xff]' <<<"$picture" && fail "bytes of multi-byte characters without UTF-8"
+grep -aqE $'\e\\[[0-9;]*48;5;244m|\e\\[[0-9;]*48;5;88m' <<<"$picture" ||
+  fail "no coloured spaces without UTF-8"
+end_small
 
 case_name=no-terminal
 status=0

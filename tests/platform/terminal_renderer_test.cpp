@@ -150,9 +150,9 @@ TEST(TerminalRenderer, RandomFramesShowExactlyWithNoColourSetTwice) {
   }
 }
 
-TEST(TerminalRenderer, ResizedTerminalShowsThePictureCentredOrCutAroundItsCentre) {
+TEST(TerminalRenderer, ResizedTerminalShowsTheExactViewCentredOrCutAroundItsCentre) {
   std::mt19937 random(80);
-  TerminalRenderer renderer;
+  TerminalRenderer renderer({.view = ViewChoice::exact});
   TerminalEmulator terminal(screenColumns, screenRows);
   CellScreen screen = randomScreen(random);
   terminal.feed(renderer.render(screen));
@@ -173,7 +173,7 @@ TEST(TerminalRenderer, TinyTerminalShowsTheMiddleOfThePicture) {
   CellScreen screen;
   screen[cellIndex(22, 36)] = {'X', 0x0F};  // row 22, column 36: the cut's top-left
   screen[cellIndex(26, 45)] = {'Y', 0x0F};  // its bottom-right
-  TerminalRenderer renderer;
+  TerminalRenderer renderer({.view = ViewChoice::exact});
   renderer.resize({10, 5});
   TerminalEmulator terminal(10, 5);
   terminal.feed(renderer.render(screen));
@@ -202,16 +202,19 @@ TEST(TerminalRenderer, OneChangedCellCostsOneMoveAndOneCharacter) {
 
 TEST(TerminalRenderer, LargestFrameFitsTheBuffer) {
   // Every cell changes colour and is a three-byte character, in a terminal
-  // large enough for five-digit cursor positions.
-  TerminalRenderer renderer;
-  renderer.resize({30000, 30000});
+  // large enough for five-digit cursor positions, in every colour mode.
   CellScreen screen;
   for (int index = 1; index <= cellCount; ++index) {
     screen[index] = {219, static_cast<std::uint16_t>(index * 37 % 256)};
   }
-  const std::string_view bytes = renderer.render(screen);
-  EXPECT_LT(bytes.size(), TerminalRenderer::capacity);
-  EXPECT_TRUE(bytes.ends_with("\x1b[?2026l"));
+  for (const ColourMode colours :
+       {ColourMode::ansi16, ColourMode::palette256, ColourMode::direct}) {
+    TerminalRenderer renderer({.colours = colours});
+    renderer.resize({30000, 30000});
+    const std::string_view bytes = renderer.render(screen);
+    EXPECT_LT(bytes.size(), TerminalRenderer::capacity);
+    EXPECT_TRUE(bytes.ends_with("\x1b[?2026l"));
+  }
 }
 
 }  // namespace

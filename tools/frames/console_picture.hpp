@@ -7,38 +7,13 @@
 #include <vector>
 
 #include "screen/cell_screen.hpp"
+#include "screen/console_palette.hpp"
 #include "text/glyph_table.hpp"
 
 namespace vantrel::frames {
 
-struct Rgb {
-  std::uint8_t red = 0;
-  std::uint8_t green = 0;
-  std::uint8_t blue = 0;
-
-  friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-// The standard 16-colour console palette, indexed by an attribute nibble
-// (bit 0 blue, bit 1 green, bit 2 red, bit 3 intensity).
-inline constexpr std::array<Rgb, 16> consolePalette{{
-    {0, 0, 0},
-    {0, 0, 128},
-    {0, 128, 0},
-    {0, 128, 128},
-    {128, 0, 0},
-    {128, 0, 128},
-    {128, 128, 0},
-    {192, 192, 192},
-    {128, 128, 128},
-    {0, 0, 255},
-    {0, 255, 0},
-    {0, 255, 255},
-    {255, 0, 0},
-    {255, 0, 255},
-    {255, 255, 0},
-    {255, 255, 255},
-}};
+using vantrel::consolePalette;
+using vantrel::Rgb;
 
 inline constexpr int glyphPixelWidth = 8;
 inline constexpr int glyphPixelHeight = glyphRows;
