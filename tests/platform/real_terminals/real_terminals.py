@@ -19,8 +19,8 @@ The picture's colours must read back as the console palette's RGB exactly:
 xterm's 16 colours are set to it, kitty and alacritty have themes of their
 own, so there only direct colour gives those values.
 
-Usage: real_terminals.py VANTREL VANTREL_FRAMES SOURCE_DIR OUTPUT_DIR [TERMINAL...]
-Screenshots of failed checks are kept in OUTPUT_DIR.
+Usage: real_terminals.py VANTREL VANTREL_FRAMES SOURCE_DIR OUTPUT_DIR [--keep] [TERMINAL...]
+Screenshots of failed checks are kept in OUTPUT_DIR; with --keep, all of them.
 """
 
 import collections
@@ -440,6 +440,12 @@ class Session:
             os.kill(self.demo_pid, signal.SIGCONT)
         self.captures.append(Capture(label, path, view, elapsed))
 
+    def main_screen_line_drawn(self):
+        path = self.screenshot(self.work / "waiting.png")
+        with screen_cells.Image.open(path) as image:
+            text = image.convert("RGB").crop((0, 0, 16 * self.cell[0], self.cell[1]))
+            return hex_rgb(self.terminal.foreground) in {rgb for _, rgb in text.getcolors(1 << 24)}
+
     def picture_drawn(self, rows):
         """Whether the whole window shows the picture: no cell's quadrant
         centres show the terminal's own background any more."""
@@ -457,6 +463,8 @@ class Session:
         if size != (24, 80):
             raise SessionError(f"the terminal started at {size[1]}x{size[0]}, not 80x24")
         self.cell = self.measure_cells(24)
+        if not wait_for(20, self.main_screen_line_drawn, step=0.1):
+            raise SessionError("the main screen line did not show within 20 s")
         before = self.settled_screenshot(self.work / "main-screen-before.png")
 
         (self.work / "go").touch()
@@ -776,7 +784,14 @@ def main(arguments):
         print(__doc__, file=sys.stderr)
         return 2
     vantrel, frames_tool, source_dir, output = (Path(a).resolve() for a in arguments[:4])
-    chosen = arguments[4:] or list(TERMINALS)
+    extra = arguments[4:]
+    keep_all = "--keep" in extra
+    chosen = [name for name in extra if name != "--keep"] or list(TERMINALS)
+    unknown = [name for name in chosen if name not in TERMINALS]
+    if unknown:
+        print(f"unknown terminal(s) {unknown}; these are tested: {list(TERMINALS)}",
+              file=sys.stderr)
+        return 2
     missing = [f"{program} (Debian package {package})" for program, package in PROGRAMS.items()
                if shutil.which(program) is None]
     if not Path(FONT).exists():
@@ -818,8 +833,9 @@ def main(arguments):
         print(f"{len(failures.messages)} check(s) failed; screenshots in {output}",
               file=sys.stderr)
         return 1
-    for name in chosen:
-        shutil.rmtree(output / name, ignore_errors=True)
+    if not keep_all:
+        for name in chosen:
+            shutil.rmtree(output / name, ignore_errors=True)
     print("all real-terminal checks passed")
     return 0
 
