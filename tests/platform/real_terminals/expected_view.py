@@ -78,26 +78,32 @@ def picture_from_bytes(data):
 
 
 class Dump:
-    """The frames of a `vantrel-frames --dump` file: frame number -> raw cells."""
+    """The frames of a `vantrel-frames --dump` file (every frame from 1),
+    each decoded when first asked for."""
 
     def __init__(self, path):
-        self.frames = {}
-        self.ended_at = None
-        with open(path, encoding="utf-8") as lines:
+        with open(path, "rb") as lines:
             self.header = json.loads(lines.readline())
-            for line in lines:
-                record = json.loads(line)
-                if record.get("ended"):
-                    self.ended_at = record["frame"]
-                    break
-                self.frames[record["frame"]] = base64.b64decode(record["cells"])
+            self._lines = lines.read().splitlines()
+        self._cells = {}
+        self.last = len(self._lines)
+        if self._lines and b'"ended"' in self._lines[-1]:
+            self.last -= 1
 
-    def cell(self, frame, index):
-        data = self.frames[frame]
-        return struct.unpack_from("<HH", data, 4 * index)
+    def __contains__(self, frame):
+        return 1 <= frame <= self.last
+
+    def cells(self, frame):
+        """The raw 16000 bytes of frame `frame`."""
+        if frame not in self._cells:
+            record = json.loads(self._lines[frame - 1])
+            if record.get("frame") != frame:
+                raise PictureError(f"line {frame} of the dump holds frame {record.get('frame')}")
+            self._cells[frame] = base64.b64decode(record["cells"])
+        return self._cells[frame]
 
     def picture(self, frame):
-        return picture_from_bytes(self.frames[frame])
+        return picture_from_bytes(self.cells(frame))
 
 
 # --- the views ----------------------------------------------------------------
@@ -278,14 +284,14 @@ def match_at(view, dump, screen, frame, heights=None):
     if heights is None:
         heights = bar_heights(view, screen.quadrants)
     picture = with_bars(dump.picture(frame), heights)
-    return Match(frame, heights, compare(view, view.expected(picture), screen),
-                 (min(dump.frames), max(dump.frames)))
+    return Match(frame, heights, compare(view, view.expected(picture), screen), (frame, frame))
 
 
-def find_frame(view, dump, screen, sample_step=5, candidates=3):
-    """The dumped frame the screen shows: first ranked on a sample of the
-    cells with no bar colour read in them (what they must show does not
-    depend on the bars), then the best few compared cell for cell."""
+def find_frame(view, dump, screen, first, last, sample_step=5, candidates=3):
+    """The frame of `first`..`last` the screen shows: first ranked on a
+    sample of the cells with no bar colour read in them (what they must show
+    does not depend on the bars), then the best few compared cell for cell."""
+    first, last = max(first, 1), min(last, dump.last)
     read = {}
     sample = []
     for row in range(view.rows):
@@ -296,8 +302,8 @@ def find_frame(view, dump, screen, sample_step=5, candidates=3):
                 sample.append((row, column))
     sample = sample[::sample_step]
     scores = []
-    for frame in dump.frames:
-        data = dump.frames[frame]
+    for frame in range(first, last + 1):
+        data = dump.cells(frame)
 
         def cell_at(index, data=data):
             return struct.unpack_from("<HH", data, 4 * index)
@@ -312,8 +318,27 @@ def find_frame(view, dump, screen, sample_step=5, candidates=3):
     best = None
     for _, frame in scores[:candidates]:
         match = match_at(view, dump, screen, frame, heights)
+        match.searched = (first, last)
         if best is None or len(match.mismatches) < len(best.mismatches):
             best = match
         if not match.mismatches:
             break
     return best
+
+
+def ripple_giving_way(view, picture):
+    """How many cells of the fitted view show a half-split ripple half that
+    gives way to a bar or a letter: (in the top half, in the bottom half)."""
+    counts = [0, 0]
+    if view.rows_per_cell != 2:
+        return tuple(counts)
+    for row in range(view.rows):
+        for column in range(PICTURE_COLUMNS):
+            halves = [picture[view.picture_index(row, column, half)] for half in (0, 1)]
+            pairs = [fitted_pair(cell) for cell in halves]
+            if len(set(pairs[0] + pairs[1])) <= 2:
+                continue
+            for half in (0, 1):
+                if is_ripple(halves[half]) and pairs[half][0] != pairs[half][1]:
+                    counts[half] += 1
+    return tuple(counts)

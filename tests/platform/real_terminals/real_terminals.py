@@ -268,8 +268,15 @@ SEEDS = {"xterm": 11, "kitty": 12, "alacritty": 13}
 
 # --- one terminal's session ------------------------------------------------------
 
+PAUSES = (0.3, 0.43, 0.37, 0.51, 0.33, 0.47, 0.4, 0.35)  # between captures, in seconds
+DUMPED_FRAMES = 3000  # 33 s of the show: more than a session lasts
+
+
 class Capture:
     def __init__(self, label, path, view, elapsed):
+        self.split = None
+        self.giving_way = None
+        self.matched = False
         self.label = label
         self.path = path
         self.view = view
@@ -280,7 +287,16 @@ class Session:
     """One terminal, started once: the demo at 80 x 24, then at 80 x 50,
     then ended with Esc."""
 
-    def __init__(self, terminal, display, vantrel, track, seed, failures):
+    def __init__(self, terminal, display, vantrel, frames_tool, track, seed, designed, failures):
+        self.frames_tool = frames_tool
+        self.designed = designed
+        self.dump_process = None
+        self.dump = None
+        self.last_frame = 1
+        self.last_elapsed = 0.0
+        self.colours_seen = set()
+        self.giving_way = [0, 0]
+        self.checked_views = set()
         self.terminal = terminal
         self.work = terminal.work
         self.display = display
@@ -354,10 +370,22 @@ class Session:
         self.xtool("xdotool", "mousemove", "1279", "1023")
         self.xtool("xdotool", "windowfocus", "--sync", self.window)
 
+    def screenshot_at_failure(self):
+        if self.window and self.process and self.process.poll() is None:
+            try:
+                self.screenshot(self.work / "at-failure.png")
+            except subprocess.SubprocessError:
+                pass
+
     def stop(self):
+        if self.dump_process and self.dump_process.poll() is None:
+            self.dump_process.kill()
+        if self.dump_process:
+            self.dump_process.wait()
+            self.dump_process.stderr.close()
         (self.work / "release").touch()
         pid = self.demo_pid
-        if pid and (self.work / "status").exists() is False:
+        if pid and not (self.work / "status").exists():
             for sig in (signal.SIGCONT, signal.SIGKILL):
                 try:
                     os.kill(pid, sig)
@@ -429,8 +457,8 @@ class Session:
     def capture(self, label, view):
         if (self.work / "status").exists():
             raise SessionError(f"the demo ended before the {label} check (status "
-                               f"{(self.work / 'status').read_text().strip()}, stderr: "
-                               f"{(self.work / 'stderr').read_text().strip()!r})")
+                               f"{(self.work / 'status').read_text().strip()}; what it said "
+                               "is on the terminal, in the screenshot at-failure.png)")
         self.stop_demo()
         elapsed = time.monotonic() - self.started
         try:
@@ -438,7 +466,65 @@ class Session:
             path = self.settled_screenshot(self.work / f"{label}.png")
         finally:
             os.kill(self.demo_pid, signal.SIGCONT)
-        self.captures.append(Capture(label, path, view, elapsed))
+        capture = Capture(label, path, view, elapsed)
+        self.captures.append(capture)
+        self.check(capture)
+        return capture
+
+    def frames(self):
+        if self.dump is None:
+            if self.dump_process.wait(60) != 0:
+                raise SessionError(f"{self.frames_tool} failed: "
+                                   f"{self.dump_process.stderr.read().strip()}")
+            self.dump = expected_view.Dump(self.work / "frames.jsonl")
+        return self.dump
+
+    def check(self, capture):
+        """Compares a capture with the frames it can show: from the last
+        matched one on, as many as 100 a second (the demo draws at most 91)
+        of the time since that one was taken, and 50 more."""
+        dump = self.frames()
+        screen = self.screen(capture.path, capture.view.rows)
+        capture.split = ripple_split(screen, capture.view)
+        last = self.last_frame + int((capture.elapsed - self.last_elapsed) * 100) + 50
+        match = report_match(self, capture, dump, screen, self.last_frame, last)
+        if match is None:
+            return
+        self.last_frame = match.frame
+        self.last_elapsed = capture.elapsed
+        if capture.view.name not in self.checked_views:
+            self.checked_views.add(capture.view.name)
+            check_the_checker(self, capture, screen, match, dump)
+        self.colours_seen |= colours_shown(capture.view, match, dump, screen)
+        capture.giving_way = match.giving_way
+        capture.matched = True
+
+    def capture_fitted(self, attempts=8):
+        """Fitted-view captures until the ripple has given way to a bar or a
+        letter in two top halves and one bottom half (the ripple's cells
+        split left/right every other frame, and only then can it), at least
+        two, at most `attempts`."""
+        for attempt in range(attempts):
+            time.sleep(PAUSES[attempt % len(PAUSES)])
+            capture = self.capture(f"fitted-{attempt + 1}", FITTED_24)
+            if capture.giving_way:
+                self.giving_way = [a + b for a, b in zip(self.giving_way, capture.giving_way)]
+            if attempt >= 1 and self.giving_way[0] >= 2 and self.giving_way[1] >= 1:
+                break
+        print(f"  {self.terminal.name}: the ripple gave way in {self.giving_way[0]} top and "
+              f"{self.giving_way[1]} bottom halves of the fitted captures", flush=True)
+
+    def capture_exact(self, attempts=6):
+        """Exact-view captures until a frame of each ripple split has been
+        seen, at least two, at most `attempts`."""
+        seen = set()
+        for attempt in range(attempts):
+            time.sleep(PAUSES[attempt % len(PAUSES)])
+            capture = self.capture(f"exact-{attempt + 1}", EXACT)
+            seen.add(capture.split)
+            if attempt >= 1 and {"left/right", "top/bottom"} <= seen:
+                return
+        self.fail(f"in {attempts} captures of the exact view, ripple splits seen: {seen}")
 
     def main_screen_line_drawn(self):
         path = self.screenshot(self.work / "waiting.png")
@@ -458,6 +544,11 @@ class Session:
     # --- the session ------------------------------------------------------------------
 
     def run(self):
+        # The frames the captures can show, made while the terminal starts.
+        self.dump_process = subprocess.Popen(
+            [str(self.frames_tool), "--seed", str(self.seed), "--frames", str(DUMPED_FRAMES),
+             "--spectrum", "silence", "--dump", str(self.work / "frames.jsonl")],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.start()
         size = self.tty_size()
         if size != (24, 80):
@@ -475,10 +566,7 @@ class Session:
         if not wait_for(20, lambda: self.picture_drawn(24) or (self.work / "status").exists(),
                         step=0.2):
             self.fail("after 20 s the picture does not cover the 80x24 window")
-        time.sleep(0.3)
-        self.capture("fitted-1", FITTED_24)
-        time.sleep(0.4)
-        self.capture("fitted-2", FITTED_24)
+        self.capture_fitted()
 
         width, height = COLUMNS * self.cell[0], 50 * self.cell[1]
         self.xtool("xdotool", "windowsize", self.window, str(width), str(height))
@@ -488,10 +576,7 @@ class Session:
         if not wait_for(20, lambda: self.picture_drawn(50) or (self.work / "status").exists(),
                         step=0.2):
             self.fail("after 20 s the picture does not cover the 80x50 window")
-        time.sleep(0.3)
-        self.capture("exact-1", EXACT)
-        time.sleep(0.4)
-        self.capture("exact-2", EXACT)
+        self.capture_exact()
 
         self.xtool("xdotool", "windowfocus", "--sync", self.window)
         self.xtool("xdotool", "key", "Escape")
@@ -499,8 +584,7 @@ class Session:
             raise SessionError("the demo did not end within 20 s of Esc")
         status = (self.work / "status").read_text().strip()
         if status != "0":
-            self.fail(f"exit status {status} after Esc, wanted 0 (stderr: "
-                      f"{(self.work / 'stderr').read_text().strip()!r})")
+            self.fail(f"exit status {status} after Esc, wanted 0")
         time.sleep(0.3)
         after = self.settled_screenshot(self.work / "main-screen-after.png")
         self.check_main_screen(before, after)
@@ -547,6 +631,24 @@ class Session:
 
 class SessionError(Exception):
     pass
+
+
+def ripple_split(screen, view):
+    """How the ripple's cells are split in the frame shown: "left/right"
+    when some ripple cell (or, fitted, a half of one) shows dark grey beside
+    black, "top/bottom" when some exact-view cell shows them one above the
+    other, else None."""
+    ripple = {0, 8}
+    for row in range(view.rows):
+        for column in range(COLUMNS):
+            q = screen.quadrants(row, column)
+            if not set(q) <= ripple:
+                continue
+            if q[0] != q[1] or q[2] != q[3]:
+                return "left/right"
+            if view.rows_per_cell == 1 and q[0] != q[2]:
+                return "top/bottom"
+    return None if view.rows_per_cell == 1 else "top/bottom"
 
 
 def process_state(pid):
@@ -606,50 +708,101 @@ def colour_census(view, match, dump, screen):
     return read
 
 
-def report_match(session, capture, dump, screen, designed):
+def short(colour):
+    if isinstance(colour, int):
+        return screen_cells.COLOUR_NAMES[colour]
+    return "rgb(%d,%d,%d)" % tuple(colour)
+
+
+def quad_text(quadrants):
+    return f"{short(quadrants[0])} {short(quadrants[1])} / {short(quadrants[2])} " \
+           f"{short(quadrants[3])}"
+
+
+def check_palette(session, capture, screen):
+    """Every colour read at the sample points is one the picture uses, in
+    the console palette's RGB; any other is named, with the theme colour it
+    is, if it is one."""
+    picture_colours = {0, BAR_COLOUR, 8, 9, LINE_COLOUR}
+    read = collections.Counter()
+    for row in range(capture.view.rows):
+        for column in range(COLUMNS):
+            read.update(screen.quadrants(row, column))
+            read[screen.centre(row, column)] += 1
+    foreign = [(colour, count) for colour, count in read.most_common()
+               if colour not in picture_colours]
+    if not foreign:
+        return True
+    lines = [f"{capture.view.name}, {capture.label}: colours the picture does not use "
+             f"(of {sum(read.values())} points read):"]
+    for colour, count in foreign[:6]:
+        own = None if isinstance(colour, int) else session.terminal.own_colour(tuple(colour))
+        lines.append(f"    {describe(colour)} at {count} points" + (f": {own}" if own else ""))
+    session.fail("\n".join(lines))
+    return False
+
+
+def report_match(session, capture, dump, screen, first_frame, last_frame):
+    designed = session.designed
     name = session.terminal.name
     view = capture.view
-    match = expected_view.find_frame(view, dump, screen)
-    first, last = match.searched
     where = f"{view.name}, {capture.label}"
-    ok = True
+    palette_ok = check_palette(session, capture, screen)
+    match = expected_view.find_frame(view, dump, screen, first_frame, last_frame)
+    first, last = match.searched
+    ok = palette_ok
     if match.mismatches:
         ok = False
+        cells = collections.OrderedDict()
+        for miss in match.mismatches:
+            cells.setdefault((miss.row, miss.column), []).append(miss)
         lines = [f"{where}: no frame of seed {session.seed} (frames {first}-{last}) matches; "
-                 f"the best, frame {match.frame}, differs in {len(match.mismatches)} places:"]
-        for miss in match.mismatches[:12]:
-            source = ", ".join(f"{c}/{a:#04x}" for c, a in miss.source)
-            read = "nothing" if miss.read is None else describe(miss.read)
-            if miss.what == "bar line":
-                read = "no pixel of it"
-            lines.append(f"    row {miss.row} column {miss.column} ({view.describe_rows(miss.row)})"
-                         f" {miss.what}: read {read}, wanted {describe(miss.wanted)}"
-                         f" [picture cell {source}]")
-        census = colour_census(view, match, dump, screen)
-        for want in sorted(census):
-            reads = census[want]
-            if set(reads) != {want}:
-                got, count = reads.most_common(1)[0]
-                note = ""
-                if not isinstance(got, int):
-                    own = session.terminal.own_colour(tuple(got))
-                    note = f" ({own})" if own else ""
-                lines.append(f"    where {describe(want)} must show, read mostly "
-                             f"{describe(got)}{note}: {count} of {sum(reads.values())} quadrants")
+                 f"the best, frame {match.frame}, differs in {len(cells)} cells "
+                 "(quadrants read as top-left top-right / bottom-left bottom-right):"]
+        grid = view.expected(expected_view.with_bars(dump.picture(match.frame), match.heights))
+        shown = 3 if not palette_ok else 10
+        for (row, column), misses in list(cells.items())[:shown]:
+            wanted = grid[row][column]
+            read = screen.quadrants(row, column)
+            source = " over ".join(f"{c}/{a:#04x}" for c, a in wanted.source)
+            text = (f"    row {row} column {column} ({view.describe_rows(row)}, picture "
+                    f"{source}): read {quad_text(read)}, wanted {quad_text(wanted.quadrants)}")
+            for miss in misses:
+                if miss.what == "centre":
+                    text += f"; centre {short(miss.read)}, wanted {short(miss.wanted)}"
+                elif miss.what == "bar line":
+                    text += f"; no {short(LINE_COLOUR)} line"
+            lines.append(text)
+        if len(cells) > shown:
+            lines.append(f"    ... and {len(cells) - shown} more cells")
         session.fail("\n".join(lines))
-    missing = [column for column, height in enumerate(match.heights) if height == 0]
-    if missing:
+    standing = [height for height in match.heights if height > 0]
+    if not standing:
         ok = False
-        session.fail(f"{where}: no bar stands on the bottom row in columns {missing}")
-    wrong = [(column, height, want) for column, (height, want)
-             in enumerate(zip(match.heights, designed)) if height != want]
-    if wrong:
-        ok = False
-        session.fail(f"{where}: bars of the wrong height (column, read, the track's): {wrong[:12]}")
+        session.fail(f"{where}: no bar stands on the bottom row in any column")
+    else:
+        missing = [column for column, height in enumerate(match.heights) if height == 0]
+        if missing:
+            ok = False
+            session.fail(f"{where}: no bar stands on the bottom row in columns {missing}")
+        wrong = [(column, height, want) for column, (height, want)
+                 in enumerate(zip(match.heights, designed)) if height and height != want]
+        if wrong:
+            ok = False
+            session.fail(f"{where}: bars of the wrong height, in picture rows "
+                         "(column, read, the test track's): " +
+                         ", ".join(map(str, wrong[:12])) + (" ..." if len(wrong) > 12 else ""))
     if ok:
-        print(f"  {name} {where}: frame {match.frame} matches cell for cell "
-              f"(searched {first}-{last}); bars {min(match.heights)}-{max(match.heights)} high",
-              flush=True)
+        note = ""
+        match.giving_way = None
+        if view.rows_per_cell == 2:
+            picture = expected_view.with_bars(dump.picture(match.frame), match.heights)
+            match.giving_way = expected_view.ripple_giving_way(view, picture)
+            note = (f"; the ripple gives way in {match.giving_way[0]} top and "
+                    f"{match.giving_way[1]} bottom halves")
+        print(f"  {name} {where}: frame {match.frame} ({capture.split} split) matches cell for "
+              f"cell (searched {first}-{last}); bars {min(match.heights)}-{max(match.heights)} "
+              f"high{note}", flush=True)
     else:
         target = keep(capture.path, session.work.parent, f"{name}-{capture.label}.png")
         print(f"  screenshot kept: {target}", file=sys.stderr, flush=True)
@@ -670,32 +823,42 @@ def mark_mismatches(path, screen, match):
     marked.save(path.with_name(path.stem + "-differences.png"))
 
 
-def check_colours(session, capture, screen, match, dump):
-    """Each colour of the picture read back as the console palette's RGB."""
-    census = colour_census(capture.view, match, dump, screen)
-    roles = {8: "ripple grey", 0: "ripple black", 9: "letters", BAR_COLOUR: "bars"}
-    for colour, role in roles.items():
-        if sum(census[colour].values()) == 0:
-            session.fail(f"{capture.label}: no {role} ({describe(colour)}) in the picture")
-    lines = 0
-    for row in range(capture.view.rows):
-        for column in range(COLUMNS):
-            if screen.shows_colour_in_middle(row, column, LINE_COLOUR):
-                lines += 1
-    if lines == 0:
-        session.fail(f"{capture.label}: the bars' line never shows {describe(LINE_COLOUR)}")
+def colours_shown(view, match, dump, screen):
+    """The picture colours the matched capture showed, each read back at
+    every point where it must show (the match is exact), and whether the
+    bars' line showed in light red."""
+    census = colour_census(view, match, dump, screen)
+    shown = {colour for colour, reads in census.items() if reads}
+    if any(screen.shows_colour_in_middle(row, column, LINE_COLOUR)
+           for row in range(view.rows) for column in range(COLUMNS)):
+        shown.add(LINE_COLOUR)
+    return shown
+
+
+COLOUR_ROLES = {8: "ripple grey", 0: "ripple black", 9: "letters", BAR_COLOUR: "bars",
+                LINE_COLOUR: "bar line"}
+
+
+def check_colours(session, shown, compared):
+    """Over the session's matched captures, each colour of the picture was
+    seen, read back as the console palette's RGB."""
+    if not compared:
+        return
+    absent = [f"{role} ({describe(colour)})" for colour, role in COLOUR_ROLES.items()
+              if colour not in shown]
+    if absent:
+        session.fail(f"never seen in {compared} matching captures: " + ", ".join(absent))
     else:
-        print(f"  {session.terminal.name} {capture.label}: read back exactly: " +
-              ", ".join(f"{role} {CONSOLE_PALETTE[c]}" for c, role in roles.items()) +
-              f", bar line {CONSOLE_PALETTE[LINE_COLOUR]}", flush=True)
+        print(f"  {session.terminal.name}: read back exactly in {compared} captures: " +
+              ", ".join(f"{role} {CONSOLE_PALETTE[c]}" for c, role in COLOUR_ROLES.items()),
+              flush=True)
 
 
 def check_the_checker(session, capture, screen, match, dump):
     """The comparison must reject what is wrong: the frame before, a picture
     one row lower (its bottom row missing), and one colour off."""
-    name = session.terminal.name
     view = capture.view
-    wrong_frame = match.frame - 1 if match.frame - 1 in dump.frames else match.frame + 1
+    wrong_frame = match.frame - 1 if match.frame - 1 in dump else match.frame + 1
     cases = {
         f"frame {wrong_frame} instead of {match.frame}":
             lambda: expected_view.match_at(view, dump, screen, wrong_frame, match.heights),
@@ -756,27 +919,6 @@ class RecolouredScreen:
         return self.screen.shows_colour_in_middle(row, column, colour)
 
 
-def check_captures(session, frames_tool, designed):
-    if not session.captures:
-        return
-    last = max(capture.elapsed for capture in session.captures)
-    count = int(last * 100) + 300
-    dump_path = session.work / "frames.jsonl"
-    run([str(frames_tool), "--seed", str(session.seed), "--frames", str(count),
-         "--spectrum", "silence", "--dump", str(dump_path)])
-    dump = expected_view.Dump(dump_path)
-    for capture in session.captures:
-        rows = capture.view.rows
-        screen = session.screen(capture.path, rows)
-        match = report_match(session, capture, dump, screen, designed)
-        if match is None:
-            continue
-        check_the_checker(session, capture, screen, match, dump)
-        if capture.label.endswith("-1"):
-            check_colours(session, capture, screen, match, dump)
-    dump_path.unlink()
-
-
 # --- the whole test -------------------------------------------------------------
 
 def main(arguments):
@@ -815,17 +957,21 @@ def main(arguments):
             work = output / name
             work.mkdir()
             terminal = TERMINALS[name](work)
-            session = Session(terminal, display, vantrel, track, SEEDS[name], failures)
+            session = Session(terminal, display, vantrel, frames_tool, track, SEEDS[name],
+                              designed, failures)
             print(f"{name}: seed {session.seed}", flush=True)
             try:
                 session.run()
             except (SessionError, subprocess.SubprocessError) as error:
                 session.fail(str(error))
+                session.screenshot_at_failure()
                 for capture in Path(work).glob("*.png"):
                     keep(capture, output, f"{name}-{capture.name}")
             finally:
                 session.stop()
-            check_captures(session, frames_tool, designed)
+            check_colours(session, session.colours_seen,
+                          sum(capture.matched for capture in session.captures))
+            (work / "frames.jsonl").unlink(missing_ok=True)
     finally:
         display.stop()
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs inside the terminal under test. Leaves a line on the main screen,
-# waits for WORK/go, runs the demo (its pid in WORK/pid, its stderr in
-# WORK/stderr), writes its exit status to WORK/status, then stays until
+# waits for WORK/go, runs the demo on the terminal as a user would (its pid
+# in WORK/pid), writes its exit status to WORK/status, then stays until
 # WORK/release appears or the terminal closes. Every wait is bounded.
 #
 # Usage: show.sh WORK VANTREL [ARGUMENTS...]
@@ -15,7 +15,7 @@ while [ ! -e "$work/go" ] && [ $tries -lt 1200 ]; do
   sleep 0.05
   tries=$((tries + 1))
 done
-sh -c 'echo $$ >"$0/pid.part" && mv "$0/pid.part" "$0/pid" && exec "$@"' "$work" "$@" 2>"$work/stderr"
+sh -c 'echo $$ >"$0/pid.part" && mv "$0/pid.part" "$0/pid" && exec "$@"' "$work" "$@"
 echo $? >"$work/status.part" && mv "$work/status.part" "$work/status"
 tries=0
 while [ ! -e "$work/release" ] && [ $tries -lt 1200 ]; do
