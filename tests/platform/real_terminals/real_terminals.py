@@ -115,6 +115,7 @@ class Display:
 
 class Terminal:
     name = ""
+    terminal_type = ""  # what the terminal tells its programs, in show.sh's words
     software_gl = False
     background = ""
     foreground = ""
@@ -138,6 +139,7 @@ class Terminal:
 
 class XTerm(Terminal):
     name = "xterm"
+    terminal_type = "TERM=xterm COLORTERM="  # 16 colours
     background = "#101820"
     foreground = "#e8d8b0"
     cursor = "#e0a040"
@@ -174,6 +176,7 @@ class XTerm(Terminal):
 
 class Kitty(Terminal):
     name = "kitty"
+    terminal_type = "TERM=xterm-kitty COLORTERM=truecolor"
     software_gl = True
     background = "#00222b"
     foreground = "#839496"
@@ -204,6 +207,7 @@ class Kitty(Terminal):
 
 class Alacritty(Terminal):
     name = "alacritty"
+    terminal_type = "TERM=xterm-256color COLORTERM=truecolor"
     software_gl = True
     # Alacritty's own default theme, the normal black moved off the background.
     background = "#1d1f21"
@@ -362,6 +366,10 @@ class Session:
             raise SessionError(f"the terminal exited with status {self.process.returncode} "
                                f"(see {self.work / 'terminal.log'})")
         self.tty = (self.work / "tty").read_text().strip()
+        told = (self.work / "terminal-type").read_text().strip()
+        if told != self.terminal.terminal_type:
+            raise SessionError(f"the terminal tells its programs {told!r}, not "
+                               f"{self.terminal.terminal_type!r}: the colour checks assume that")
 
         def find_window():
             try:
@@ -522,7 +530,7 @@ class Session:
         print(f"  {self.terminal.name}: the ripple gave way in {self.giving_way[0]} top and "
               f"{self.giving_way[1]} bottom halves of the fitted captures", flush=True)
 
-    def capture_exact(self, attempts=5):
+    def capture_exact(self, attempts=6):
         """Exact-view captures until a frame of each ripple split has been
         seen (each split shows its own half blocks), at least two, at most
         `attempts`."""

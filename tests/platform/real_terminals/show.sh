@@ -8,6 +8,7 @@
 work=$1
 shift
 cd "$work" || exit 1
+printf 'TERM=%s COLORTERM=%s\n' "${TERM-}" "${COLORTERM-}" >"$work/terminal-type"
 tty >"$work/tty.part" && mv "$work/tty.part" "$work/tty"
 echo "main screen line"
 tries=0
