@@ -20,7 +20,8 @@ PICTURE_ROWS = 50
 
 BAR_CELL = (179, 0x4C)     # thin vertical line, light red on red
 RIPPLE_ATTRIBUTE = 0x08    # dark grey on black
-LIT_ATTRIBUTE = 0x91       # scroller cell: bright blue background
+
+QUADRANT_NAMES = ("top-left", "top-right", "bottom-left", "bottom-right")
 
 BAR_COLOUR = 4             # red, the bar's background
 LINE_COLOUR = 12           # light red, the bar's line
@@ -265,9 +266,6 @@ def compare(view, expected_grid, screen):
                 mismatches.append(Mismatch(row, column, "bar line", None, LINE_COLOUR,
                                            wanted.source))
     return mismatches
-
-
-QUADRANT_NAMES = ("top-left", "top-right", "bottom-left", "bottom-right")
 
 
 class Match:

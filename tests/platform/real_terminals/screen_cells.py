@@ -22,7 +22,6 @@ COLOUR_NAMES = [
 ]
 _INDEX_OF_RGB = {rgb: index for index, rgb in enumerate(CONSOLE_PALETTE)}
 
-QUADRANTS = ("top-left", "top-right", "bottom-left", "bottom-right")
 
 
 def ansi_index(console_colour):
@@ -91,9 +90,3 @@ class ScreenCells:
                 if self._pixels[x, y] == wanted:
                     return True
         return False
-
-    def colours_present(self, box=None):
-        """Every RGB value in the image (or in box = (x0, y0, x1, y1))."""
-        region = self.image if box is None else self.image.crop(box)
-        counts = region.getcolors(maxcolors=1 << 24)
-        return {rgb for _, rgb in counts}
