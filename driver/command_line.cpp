@@ -1,6 +1,7 @@
 #include "driver/command_line.hpp"
 
 #include <charconv>
+#include <utility>
 
 namespace vantrel {
 
@@ -37,26 +38,30 @@ std::string readSeed(std::string_view value, CommandLine& line) {
   return {};
 }
 
-std::string readView(std::string_view value, CommandLine& line) {
-  if (value == "exact") {
-    line.console.view = ViewChoice::exact;
-  } else if (value == "fitted") {
-    line.console.view = ViewChoice::fitted;
-  } else {
-    return "--view must be exact or fitted, not '" + std::string(value) + "'";
+// Reads one of two named choices of an option into `choice`.
+template <typename Choice>
+std::string readChoice(std::string_view option, std::string_view value,
+                       std::pair<std::string_view, Choice> first,
+                       std::pair<std::string_view, Choice> second, Choice& choice) {
+  for (const auto& [name, meaning] : {first, second}) {
+    if (value == name) {
+      choice = meaning;
+      return {};
+    }
   }
-  return {};
+  return std::string(option) + " must be " + std::string(first.first) + " or " +
+         std::string(second.first) + ", not '" + std::string(value) + "'";
+}
+
+std::string readView(std::string_view value, CommandLine& line) {
+  return readChoice("--view", value, std::pair{std::string_view("exact"), ViewChoice::exact},
+                    std::pair{std::string_view("fitted"), ViewChoice::fitted}, line.console.view);
 }
 
 std::string readColours(std::string_view value, CommandLine& line) {
-  if (value == "console") {
-    line.console.colours = ColourChoice::console;
-  } else if (value == "terminal") {
-    line.console.colours = ColourChoice::terminal;
-  } else {
-    return "--colours must be console or terminal, not '" + std::string(value) + "'";
-  }
-  return {};
+  return readChoice(
+      "--colours", value, std::pair{std::string_view("console"), ColourChoice::console},
+      std::pair{std::string_view("terminal"), ColourChoice::terminal}, line.console.colours);
 }
 
 struct ValueOption {
