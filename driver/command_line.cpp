@@ -118,16 +118,16 @@ std::string_view usageText() {
          "A text-mode demo: ripple field, spectrum bars and a big-letter scroller, with music.\n"
          "Esc ends it early.\n"
          "\n"
-         "  --music FILE      show the bars to FILE (an MP3 file) instead of the built-in track\n"
-         "  --seed N          play the show of seed N (0 to 4294967295) instead of a new one\n"
-         "  --view exact      one terminal cell per picture cell (needs 80x50 to show it all)\n"
-         "  --view fitted     two picture rows to a terminal row (fits 80x24)\n"
-         "                    (default: exact where 80x50 fits, else fitted)\n"
+         "  --music FILE        show the bars to FILE (an MP3 file) instead of the built-in track\n"
+         "  --seed N            play the show of seed N (0 to 4294967295) instead of a new one\n"
+         "  --view exact        one terminal cell per picture cell (80x50 shows it all)\n"
+         "  --view fitted       two picture rows to a terminal row (80x24 shows it all)\n"
+         "                      (default: exact where 80x50 fits, else fitted)\n"
          "  --colours console   the console's own colours, in direct RGB\n"
          "  --colours terminal  the 16 colours of the terminal's theme\n"
-         "                    (default: the console's, as closely as the terminal draws them)\n"
-         "  --help            show this help and exit\n"
-         "  --version         show the version and exit\n";
+         "                      (default: the console's, as closely as the terminal draws them)\n"
+         "  --help              show this help and exit\n"
+         "  --version           show the version and exit\n";
 }
 
 }  // namespace vantrel
