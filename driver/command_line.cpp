@@ -1,7 +1,8 @@
 #include "driver/command_line.hpp"
 
+#include <array>
 #include <charconv>
-#include <utility>
+#include <type_traits>
 
 namespace vantrel {
 
@@ -38,30 +39,37 @@ std::string readSeed(std::string_view value, CommandLine& line) {
   return {};
 }
 
-// Reads one of two named choices of an option into `choice`.
+template <typename Choice>
+struct NamedChoice {
+  std::string_view name;
+  Choice choice;
+};
+
+// Reads one of an option's two named choices into `choice`.
 template <typename Choice>
 std::string readChoice(std::string_view option, std::string_view value,
-                       std::pair<std::string_view, Choice> first,
-                       std::pair<std::string_view, Choice> second, Choice& choice) {
-  for (const auto& [name, meaning] : {first, second}) {
-    if (value == name) {
-      choice = meaning;
+                       const std::array<NamedChoice<std::type_identity_t<Choice>>, 2>& names,
+                       Choice& choice) {
+  for (const auto& named : names) {
+    if (value == named.name) {
+      choice = named.choice;
       return {};
     }
   }
-  return std::string(option) + " must be " + std::string(first.first) + " or " +
-         std::string(second.first) + ", not '" + std::string(value) + "'";
+  return std::string(option) + " must be " + std::string(names[0].name) + " or " +
+         std::string(names[1].name) + ", not '" + std::string(value) + "'";
 }
 
 std::string readView(std::string_view value, CommandLine& line) {
-  return readChoice("--view", value, std::pair{std::string_view("exact"), ViewChoice::exact},
-                    std::pair{std::string_view("fitted"), ViewChoice::fitted}, line.console.view);
+  return readChoice("--view", value,
+                    {{{"exact", ViewChoice::exact}, {"fitted", ViewChoice::fitted}}},
+                    line.console.view);
 }
 
 std::string readColours(std::string_view value, CommandLine& line) {
-  return readChoice(
-      "--colours", value, std::pair{std::string_view("console"), ColourChoice::console},
-      std::pair{std::string_view("terminal"), ColourChoice::terminal}, line.console.colours);
+  return readChoice("--colours", value,
+                    {{{"console", ColourChoice::console}, {"terminal", ColourChoice::terminal}}},
+                    line.console.colours);
 }
 
 struct ValueOption {

@@ -72,7 +72,7 @@ Utf8 utf8Of(char32_t glyph) {
 }
 
 struct AxisPlacement {
-  int pictureStart;
+  int viewStart;
   int terminalStart;
   int length;
 };
@@ -118,8 +118,8 @@ Viewport placeView(View view, TerminalSize terminal) {
   // The fitted view's top row holds only ripple, its bottom row the bars'
   // feet: a terminal one row short (the usual 80 x 24) loses the top one.
   const AxisPlacement down = placeAxis(terminal.rows, blitter.rows, view == View::fitted);
-  return {across.pictureStart, down.pictureStart, across.terminalStart,
-          down.terminalStart,  across.length,     down.length};
+  return {across.viewStart,   down.viewStart, across.terminalStart,
+          down.terminalStart, across.length,  down.length};
 }
 
 TerminalRenderer::TerminalRenderer(RenderStyle style) : style_(style), buffer_(capacity) {
@@ -178,9 +178,9 @@ void TerminalRenderer::beginRepaint() {
 // frame however its cells lie: every colour change would cost more than a
 // cursor move, in direct colour three times more.
 void TerminalRenderer::renderRow(const CellScreen& screen, int viewportRow, Colours& pass) {
-  const int viewRow = viewport_.pictureRow + viewportRow;
+  const int viewRow = viewport_.viewRow + viewportRow;
   for (int offset = 0; offset < viewport_.columns; ++offset) {
-    const int viewColumn = viewport_.pictureColumn + offset;
+    const int viewColumn = viewport_.viewColumn + offset;
     const ViewCell cell = blitter_->draw(screen, viewRow, viewColumn);
     if (!repaintAll_ && looksSame(shownAt(viewRow, viewColumn), cell)) continue;
     if (fitsPass(pass, cell)) {
@@ -220,8 +220,8 @@ bool TerminalRenderer::fitsPass(Colours& pass, ViewCell cell) {
 }
 
 void TerminalRenderer::drawCell(int viewRow, int viewColumn, ViewCell cell) {
-  const int row = viewport_.terminalRow + viewRow - viewport_.pictureRow;
-  const int column = viewport_.terminalColumn + viewColumn - viewport_.pictureColumn;
+  const int row = viewport_.terminalRow + viewRow - viewport_.viewRow;
+  const int column = viewport_.terminalColumn + viewColumn - viewport_.viewColumn;
   moveCursor(viewRow, row, column);
   setColours(cell);
   putCell(cell, column);
@@ -264,7 +264,7 @@ void TerminalRenderer::moveCursor(int viewRow, int row, int column) {
 bool TerminalRenderer::reprintGap(int viewRow, int column, std::size_t budget) {
   const int from = cursor_.column;
   if (from < viewport_.terminalColumn || column <= from) return false;
-  const int viewOffset = viewport_.pictureColumn - viewport_.terminalColumn;
+  const int viewOffset = viewport_.viewColumn - viewport_.terminalColumn;
   std::size_t cost = 0;
   for (int gap = from; gap < column; ++gap) {
     const ViewCell cell = shownAt(viewRow, gap + viewOffset);

