@@ -17,6 +17,7 @@ struct ScriptedDecoder final : PcmDecoder {
   int rewinds = 0;
 
   bool open(const std::filesystem::path&) override { return true; }
+  bool openBytes(std::span<const std::uint8_t>) override { return true; }
   std::size_t read(PcmSample* out, std::size_t frames) override {
     std::size_t count = 0;
     while (count < frames && count < chunk && position < length) {

@@ -55,6 +55,7 @@ TEST(SpectrumSchedule, CatchesUpAfterAStallLongerThanItsRing) {
 struct ToneDecoder final : PcmDecoder {
   std::size_t played = 0;
   bool open(const std::filesystem::path&) override { return true; }
+  bool openBytes(std::span<const std::uint8_t>) override { return true; }
   bool rewind() override { return true; }
   std::size_t read(PcmSample* out, std::size_t frames) override {
     const auto tone = testing::sineSamples(pcmRate, pcmChannels, testing::binFrequency(64),

@@ -1,6 +1,6 @@
 #pragma once
 // What the frames' spectrum holds at each moment of the run: silence, or the
-// shipped track as the audio layer's own analysis sees it.
+// built-in track as the audio layer's own analysis sees it.
 
 #include <memory>
 #include <string>
@@ -16,8 +16,8 @@ class SpectrumFeed {
   virtual void fill(double seconds, SpectrumArray& spectrum) = 0;
 };
 
-// The shipped track (assets/BlueNoise.mp3), analysed offline. Null, with the
-// reason in `error`, when it cannot be found or holds no playable audio.
+// The track built into the programs, analysed offline. Null, with the reason
+// in `error`, when this platform's decoder finds no audio in it.
 std::unique_ptr<SpectrumFeed> openMusicFeed(std::string& error);
 
 }  // namespace vantrel::frames
