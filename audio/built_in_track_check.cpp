@@ -1,9 +1,10 @@
 // Run by the build: the built-in track must decode whole through this
-// platform's decoder, or the build stops. "Whole" is as long as its MP3
-// frames say, to within one frame, so a file that is not an MP3, or one cut
-// short or damaged where the decoder gives up, is caught here and not by a
-// user hearing silence.
+// platform's decoder, or the build stops: every frame its encoder counted is
+// there, and the decoder gives as many samples as those frames hold, to
+// within one frame. A file that is not an MP3, one cut short, or one damaged
+// where the decoder gives up is caught here, not by a user hearing silence.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,11 @@ int main() {
   const auto file = builtInTrack();
   const auto stream = scanMp3Stream(file);
   if (!stream) return refuse("holds no MP3 audio frames");
+  if (stream->statedFrames > static_cast<std::int64_t>(stream->frames.size())) {
+    std::fprintf(stderr, "built-in track %s: cut short: %zu of its %lld frames\n", builtInTrackName,
+                 stream->frames.size(), static_cast<long long>(stream->statedFrames));
+    return EXIT_FAILURE;
+  }
   const double framedSeconds = static_cast<double>(stream->keptSamples) / stream->format.sampleRate;
   const double frameSeconds =
       static_cast<double>(stream->format.samplesPerFrame) / stream->format.sampleRate;
