@@ -34,27 +34,35 @@ bool hasPlayableAudio(mpg123_handle* handle) {
 
 mpg123_ssize_t readMemory(void* handle, void* out, std::size_t count) {
   auto& file = *static_cast<MemoryFile*>(handle);
-  const std::size_t available = file.bytes.size() - file.position;
+  const std::size_t available =
+      file.position < file.bytes.size() ? file.bytes.size() - file.position : 0;
   const std::size_t taken = std::min(count, available);
+  if (taken == 0) return 0;
   std::memcpy(out, file.bytes.data() + file.position, taken);
   file.position += taken;
   return static_cast<mpg123_ssize_t>(taken);
 }
 
-// As lseek: a position before the start is refused, one past the end is kept
-// (reads there find nothing).
+// As lseek: a position before the start is refused; one past the end is
+// kept, and reads there find nothing.
 off_t seekMemory(void* handle, off_t offset, int whence) {
   auto& file = *static_cast<MemoryFile*>(handle);
   off_t base = 0;
-  if (whence == SEEK_CUR)
-    base = static_cast<off_t>(file.position);
-  else if (whence == SEEK_END)
-    base = static_cast<off_t>(file.bytes.size());
-  else if (whence != SEEK_SET)
-    return -1;
+  switch (whence) {
+    case SEEK_SET:
+      break;
+    case SEEK_CUR:
+      base = static_cast<off_t>(file.position);
+      break;
+    case SEEK_END:
+      base = static_cast<off_t>(file.bytes.size());
+      break;
+    default:
+      return -1;
+  }
   const off_t target = base + offset;
   if (target < 0) return -1;
-  file.position = std::min(static_cast<std::size_t>(target), file.bytes.size());
+  file.position = static_cast<std::size_t>(target);
   return target;
 }
 
