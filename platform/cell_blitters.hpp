@@ -34,11 +34,12 @@ struct ViewCell {
 
 enum class View { exact, fitted };
 // What the console can draw: the block and line characters; the line
-// characters and only the full and half blocks (the Windows console, whose
-// fonts, Consolas among them, lack the quadrant characters); or only spaces
-// (a terminal without UTF-8, or one that draws the blocks two columns wide).
-// The exact view draws code page 437 characters only, so halfBlocks shows it
-// as blocks does.
+// characters with only the full and the half blocks, code page 437's own,
+// which every console font has (the Windows console: Consolas cannot be
+// relied on for the quadrants, and a missing character shows as a box); or
+// only spaces (a terminal without UTF-8, or one that draws the blocks two
+// columns wide). The exact view draws code page 437 characters only, so
+// halfBlocks shows it as blocks does.
 enum class Glyphs { blocks, halfBlocks, spaces };
 
 struct Blitter {
