@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <memory>
 #include <optional>
 
-#include "audio/spectrum.hpp"
-#include "driver/demo.hpp"
+#include "support/demo_frames.hpp"
 
 namespace vantrel {
 namespace {
@@ -80,22 +78,14 @@ bool showsBarOrLetter(ViewCell cell) {
 }
 
 TEST(HalfBlockView, KeepsEveryBarAndLetterCellOfTheFittedView) {
-  auto demo = std::make_unique<Demo>();
-  auto spectrum = std::make_unique<SpectrumArray>();
-  prepareScroller(*demo);
-  prepareParticles(*demo, 3);
-  demo->spectrum = spectrum->data();
+  testing::DemoFrames frames;
   int reduced = 0;
   for (int frame = 1; frame <= 300; ++frame) {
-    for (int entry = 1; entry < spectrumSize; ++entry) {
-      (*spectrum)[static_cast<std::size_t>(entry)].store(
-          static_cast<float>(((entry * 7 + frame) % 49 + 1.5) / 500));
-    }
-    drawFrame(*demo);
+    const CellScreen& picture = frames.next();
     for (int row = 0; row < halfBlocks().rows; ++row) {
       for (int column = 0; column < halfBlocks().columns; ++column) {
-        const ViewCell wanted = quadrants().draw(demo->cellScreen, row, column);
-        const ViewCell shown = halfBlocks().draw(demo->cellScreen, row, column);
+        const ViewCell wanted = quadrants().draw(picture, row, column);
+        const ViewCell shown = halfBlocks().draw(picture, row, column);
         if (shown == wanted) continue;
         ++reduced;
         ASSERT_FALSE(showsBarOrLetter(wanted))

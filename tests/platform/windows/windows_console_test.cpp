@@ -14,16 +14,18 @@
 #include <memory>
 #include <vector>
 
-#include "audio/spectrum.hpp"
-#include "driver/demo.hpp"
 #include "platform/code_page_437.hpp"
 #include "support/console_test_support.hpp"
+#include "support/demo_frames.hpp"
 
 namespace vantrel {
 namespace {
 
 using testing::ActiveBuffer;
+using testing::DemoFrames;
+using testing::fittedQuadrants;
 using testing::openConsoleDevice;
+using testing::Quadrants;
 
 HANDLE consoleInput() {
   static const HANDLE input = openConsoleDevice(L"CONIN$");
@@ -403,38 +405,8 @@ TEST_F(CrashTest, AbortGivesTheConsoleBack) {
   expectUserBufferBack(screenBefore, cursorBefore);
 }
 
-// The demo's own frames, with a bar in every column whose height (1 to 49)
-// moves from frame to frame.
-class DemoFrames {
- public:
-  DemoFrames() {
-    prepareScroller(*demo_);
-    prepareParticles(*demo_, 7);
-    demo_->spectrum = spectrum_->data();
-  }
-  const CellScreen& next() {
-    ++frame_;
-    for (int column = 1; column <= screenColumns; ++column) {
-      for (int entry = 3 * column - 2; entry <= 3 * column; ++entry) {
-        (*spectrum_)[static_cast<std::size_t>(entry)].store(
-            static_cast<float>((barHeight(column) + 0.5) / 500));
-      }
-    }
-    drawFrame(*demo_);
-    return demo_->cellScreen;
-  }
-  int barHeight(int column) const { return (column * 7 + frame_) % 49 + 1; }
-
- private:
-  std::unique_ptr<Demo> demo_ = std::make_unique<Demo>();
-  std::unique_ptr<SpectrumArray> spectrum_ = std::make_unique<SpectrumArray>();
-  int frame_ = 0;
-};
-
 constexpr int barColour = 4;     // a bar's red background
 constexpr int letterColour = 9;  // the scroller's bright blue
-
-using Quadrants = std::array<int, 4>;  // top left, top right, bottom left, bottom right
 
 // A shown record's quadrants in console colours, for the characters that
 // every console font has; nothing for a line or any other character.
@@ -463,44 +435,6 @@ std::optional<Quadrants> quadrantsOf(const CHAR_INFO& shown) {
   }
 }
 
-// The colours of a picture cell's left and right halves at half height: a
-// cell split into top and bottom keeps its top half.
-std::array<int, 2> halvesOf(Cell cell) {
-  const int foreground = cell.attribute & 0xF;
-  const int background = (cell.attribute >> 4) & 0xF;
-  switch (cell.character) {
-    case 219:
-    case 223:
-      return {foreground, foreground};
-    case 221:
-      return {foreground, background};
-    case 222:
-      return {background, foreground};
-    default:
-      return {background, background};
-  }
-}
-
-// The four quadrants of picture rows 2 x row and the next at half height,
-// at most two colours: a two-coloured half beside a third gives way to its
-// left colour.
-Quadrants pictureQuadrants(const CellScreen& picture, int row, int column) {
-  std::array<int, 2> top = halvesOf(picture[cellIndex(2 * row, column + 1)]);
-  std::array<int, 2> bottom = halvesOf(picture[cellIndex(2 * row + 1, column + 1)]);
-  const auto colours = [&] {
-    std::vector<int> distinct;
-    for (int colour : {top[0], top[1], bottom[0], bottom[1]}) {
-      if (std::find(distinct.begin(), distinct.end(), colour) == distinct.end()) {
-        distinct.push_back(colour);
-      }
-    }
-    return distinct.size();
-  };
-  if (colours() > 2) top[1] = top[0];
-  if (colours() > 2) bottom[1] = bottom[0];
-  return {top[0], top[1], bottom[0], bottom[1]};
-}
-
 // The console's rows [firstRow, firstRow + rows) show the fitted view's rows
 // from firstViewRow on, in half blocks: a bar's or a letter's quadrants
 // exactly, a ripple's at most two quadrants off (no half block draws its
@@ -526,7 +460,7 @@ Quadrants pictureQuadrants(const CellScreen& picture, int row, int column) {
         return ::testing::AssertionFailure()
                << where << "shows U+" << std::hex << unsigned{shown.Char.UnicodeChar};
       }
-      const Quadrants wanted = pictureQuadrants(picture, viewRow, column);
+      const Quadrants wanted = fittedQuadrants(picture, viewRow, column);
       const bool barOrLetter = std::any_of(wanted.begin(), wanted.end(), [](int colour) {
         return colour == barColour || colour == letterColour;
       });
