@@ -97,10 +97,5 @@ TEST(HalfBlockView, KeepsEveryBarAndLetterCellOfTheFittedView) {
   EXPECT_GT(reduced, 0) << "no ripple cell needed a quadrant: the check above checked nothing";
 }
 
-TEST(HalfBlockView, ShowsTheExactViewAsTheCodePageDoes) {
-  EXPECT_EQ(blitterFor(View::exact, Glyphs::halfBlocks).draw,
-            blitterFor(View::exact, Glyphs::blocks).draw);
-}
-
 }  // namespace
 }  // namespace vantrel
