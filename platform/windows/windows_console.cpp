@@ -126,8 +126,6 @@ void WindowsConsole::readVisibleWindow() {
   const bool reported = GetConsoleScreenBufferInfo(drawing_, &info) != FALSE;
   const std::optional<VisibleWindow> window = visibleWindowOf(reported, info);
   window_ = window.value_or(VisibleWindow{0, 0, screenColumns, screenRows});
-  bufferSize_ =
-      window ? BufferCoord{info.dwSize.X, info.dwSize.Y} : BufferCoord{screenColumns, screenRows};
   const View view = viewFor(options_.view, {window_.columns, window_.rows});
   const Viewport viewport = placeView(view, {window_.columns, window_.rows});
   if (view != view_ || !(viewport == viewport_)) repaint_ = true;
@@ -197,14 +195,13 @@ void WindowsConsole::writeExact(const Cell* cells, BufferCoord bufferSize, Buffe
   }
 }
 
-// The block goes into the screen buffer as the exact view would write it
-// (so `region` is narrowed just the same), and the window shows that buffer
-// in the fitted view.
+// The block goes into an 80 x 50 screen of the picture, as the exact view
+// writes it into a buffer of that size (`region` narrowed just the same),
+// and the window shows the whole of it in the fitted view, however small
+// the console kept its buffer.
 void WindowsConsole::writeFitted(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
                                  WriteRegion& region) {
-  const BufferCoord pictureSize{std::min<std::int16_t>(bufferSize_.x, screenColumns),
-                                std::min<std::int16_t>(bufferSize_.y, screenRows)};
-  if (clipWriteRegion(region, bufferSize, bufferCoord, pictureSize)) {
+  if (clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) {
     for (int row = region.top; row <= region.bottom; ++row) {
       const int sourceRow = bufferCoord.y + row - region.top;
       for (int column = region.left; column <= region.right; ++column) {

@@ -80,7 +80,6 @@ class WindowsConsole final : public Console {
   // What the window shows, as last read; a console whose report cannot be
   // true is taken to show all 80 x 50 from the buffer's top left.
   VisibleWindow window_{0, 0, screenColumns, screenRows};
-  BufferCoord bufferSize_{screenColumns, screenRows};
   View view_ = View::exact;
   Viewport viewport_{};
   bool windowChanged_ = false;  // the console reported a new size

@@ -584,6 +584,18 @@ TEST_F(ViewBySizeTest, EachReportedSizeChangeSwitchesTheView) {
   }
 }
 
+TEST_F(ViewBySizeTest, ABufferTheConsoleKeptSmallStillShowsTheWholePicture) {
+  resizeConsole(console->drawingBuffer(), 80, 30);
+  ASSERT_EQ(ActiveBuffer().info().dwSize.Y, 30);
+  showWindowRows(*console, 30);
+  DemoFrames frames;
+  const CellScreen& picture = frames.next();
+  present(picture);
+  EXPECT_EQ(console->view(), View::fitted);
+  EXPECT_TRUE(showsFittedView(picture, 2, 25, 0));
+  EXPECT_EQ(barHeightShown(0, 27), frames.barHeight(1));
+}
+
 TEST_F(WindowsConsoleTest, TheExactViewAskedForStaysInASmallWindow) {
   showWindowRows(*console, 24);
   const CellScreen picture = DemoFrames().next();
