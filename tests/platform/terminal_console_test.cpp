@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/code_page_437.hpp"
+#include "shared_terminal_state.hpp"
 #include "terminal_emulator.hpp"
 
 // Counts the allocations this thread makes while `countAllocations` is set.
@@ -53,6 +54,8 @@ void operator delete(void* memory, std::size_t) noexcept {
 namespace vantrel {
 namespace {
 
+using testing::givenBackAsFound;
+using testing::SharedTerminalState;
 using testing::TerminalEmulator;
 
 constexpr std::string_view title = "Vantrel  Copy me!";
@@ -140,14 +143,6 @@ class PseudoTerminal {
   std::thread reader_;
 };
 
-::testing::AssertionResult sameModes(const termios& a, const termios& b) {
-  if (a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-      a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc)) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "terminal modes differ";
-}
-
 char32_t shownCharacter(Cell cell) {
   return codePage437ToUnicode[cell.character & 0xFF];
 }
@@ -177,7 +172,7 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
   PseudoTerminal pty;
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed("shell prompt$ ");
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   TerminalConsole console(pty.fd(), pty.fd());
 
   setUpWindow(console);
@@ -203,7 +198,7 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
 
   pty.type("keys typed during the show");
   console.restore();
-  EXPECT_TRUE(sameModes(pty.modes(), before));
+  EXPECT_TRUE(givenBackAsFound(before, SharedTerminalState::of(pty.fd())));
   int unread = -1;
   ASSERT_EQ(ioctl(pty.fd(), FIONREAD, &unread), 0);
   EXPECT_EQ(unread, 0) << "keys left unread must not spill into the shell";
@@ -410,8 +405,8 @@ std::optional<int> statusAfterShowing(PseudoTerminal& pty, End end) {
 }
 
 // The terminal is as it was before the console took it.
-void expectGivenBack(PseudoTerminal& pty, const termios& before) {
-  EXPECT_TRUE(sameModes(pty.modes(), before));
+void expectGivenBack(PseudoTerminal& pty, const SharedTerminalState& before) {
+  EXPECT_TRUE(givenBackAsFound(before, SharedTerminalState::of(pty.fd())));
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed(pty.output());
   EXPECT_FALSE(terminal.alternateScreen);
@@ -423,7 +418,7 @@ class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
 TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
   const int signalNumber = GetParam();
   PseudoTerminal pty(false);
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   const std::optional<int> status = statusAfterShowing(pty, [&] { raise(signalNumber); });
   ASSERT_TRUE(status);
   ASSERT_TRUE(WIFSIGNALED(*status)) << "exit status " << WEXITSTATUS(*status);
@@ -454,7 +449,7 @@ TEST(TerminalConsole, RestoresAfterAStackOverflow) {
   GTEST_SKIP() << "ThreadSanitizer runs signal handlers its own way";
 #endif
   PseudoTerminal pty(false);
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   const std::optional<int> status = statusAfterShowing(pty, [] {
     // A small stack overflows soon; the limit holds for the stack's growth.
     const rlimit smallStack{1 << 20, 1 << 20};
