@@ -42,7 +42,8 @@ shift 3
 ulimit -c 0
 cd "$music_dir"
 stty -g >"$work/stty.before"
-status_flags() { sed -n 's/^flags:[[:space:]]*//p' "/proc/$$/fdinfo/1"; }
+# Read on fd 0, the pane's terminal: fd 1 is the redirection while it runs.
+status_flags() { sed -n 's/^flags:[[:space:]]*//p' "/proc/$$/fdinfo/0"; }
 status_flags >"$work/flags.before"
 echo "main screen line"
 sh -c 'echo $$ >"$0/pid"; exec "$@"' "$work" "$@" "$vantrel"
