@@ -57,6 +57,23 @@ TEST(SpectrumSchedule, CatchesUpAfterAStallLongerThanItsRing) {
   EXPECT_EQ(shown[0].load(), 200.0F);
 }
 
+// Woken after a stall while spectra are still to come: it skips what the
+// ring has overwritten and goes on with the rest on time, so the bars do not
+// stand still until the ring comes round again.
+TEST(SpectrumSchedule, AfterAStallLongerThanItsRingTheSpectraStillToComeShowOnTime) {
+  SpectrumArray shown{};
+  StillClock clock;
+  SpectrumSchedule schedule(shown, clock);
+  SpectrumArray spectrum{};
+  for (int block = 1; block <= 200; ++block) {
+    setAll(spectrum, static_cast<float>(block));
+    schedule.add(spectrum, TimePoint{1h + block * 1ms});
+  }
+  schedule.showDue(TimePoint{1h + 150ms});
+  schedule.showDue(TimePoint{1h + 170ms});
+  EXPECT_EQ(shown[0].load(), 170.0F);
+}
+
 // A clock only the test moves, for the schedule's own thread: each sleep is
 // noted and lasts until the test sets the time to its deadline (or later), so
 // the thread's turns can be followed one at a time and what it shows read

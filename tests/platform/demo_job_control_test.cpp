@@ -171,6 +171,8 @@ class ShellSession {
     ::close(std::exchange(near_, -1));
   }
   void setModes(const termios& modes) { ::tcsetattr(far_, TCSANOW, &modes); }
+  // Stops or restarts the terminal's output, as flow control does.
+  void pauseOutput(bool paused) { ::tcflow(far_, paused ? TCOOFF : TCOON); }
   void type(std::string_view keys) {
     ASSERT_EQ(::write(near_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
@@ -350,6 +352,24 @@ TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
   waitUntil(
       session, terminal, seen, [&] { return seen.find("\x1b[?1049l") != std::string::npos; }, 2s);
   EXPECT_NE(seen.find("\x1b[?1049l"), std::string::npos);
+}
+
+// A terminal whose output is paused (flow control, as Ctrl+S pauses one)
+// takes nothing, and throwing its queue away makes no room: the give-back's
+// writes must give up within their limit, and SIGTERM end the demo at once.
+TEST(DemoJobControl, SigtermEndsItWhileTheTerminalsOutputIsPaused) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  session.pauseOutput(true);
+  std::this_thread::sleep_for(300ms);
+  ::kill(session.demo(), SIGTERM);
+  const std::optional<Report> ended = session.nextReport(1s);
+  session.pauseOutput(false);
+  ASSERT_TRUE(ended) << "still running a second after SIGTERM";
+  EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+  EXPECT_TRUE(session.givenBack());
 }
 
 TEST(DemoJobControl, ClosingTheTerminalEndsTheDemoAtOnce) {
