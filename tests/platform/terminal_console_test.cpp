@@ -118,6 +118,36 @@ class PseudoTerminal {
     tcgetattr(far_, &current);
     return current;
   }
+  // Fills the terminal's output queue to the brim, as a terminal that has
+  // stopped reading leaves it, through a description of its own (the shared
+  // one stays blocking); returns the bytes queued.
+  std::size_t fillQueue(char filler) {
+    const int another = open(ptsname(near_), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    const std::array<char, 256> bytes = [filler] {
+      std::array<char, 256> all{};
+      all.fill(filler);
+      return all;
+    }();
+    std::size_t queued = 0;
+    for (ssize_t count; (count = write(another, bytes.data(), bytes.size())) > 0;) {
+      queued += static_cast<std::size_t>(count);
+    }
+    close(another);
+    return queued;
+  }
+  // What the terminal holds, read until nothing more comes for 200 ms (the
+  // test's own reads only).
+  std::string drain() {
+    std::string all;
+    for (int quiet = 0; quiet < 20; ++quiet) {
+      const std::size_t before = received_.size();
+      readAvailable();
+      if (received_.size() > before) quiet = 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::lock_guard lock(mutex_);
+    return std::exchange(received_, {});
+  }
 
  private:
   void readAvailable() {
@@ -411,6 +441,41 @@ void expectGivenBack(PseudoTerminal& pty, const SharedTerminalState& before) {
   terminal.feed(pty.output());
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
+}
+
+// A stop while the terminal reads nothing: the give-back gets what room
+// there is and then gives up, and nothing already sent is thrown away (only
+// an end may do that), since the show comes back to this terminal.
+TEST(TerminalConsole, AStopOnATerminalThatReadsNothingThrowsNothingAway) {
+  PseudoTerminal pty(false);
+  int ready[2];
+  int go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    TerminalConsole console(pty.fd(), pty.fd());
+    setUpWindow(console);
+    present(console, patternScreen());
+    char byte = 'r';
+    if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(98);
+    raise(SIGTSTP);
+    console.pollKey();  // stops here
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  const std::size_t queued = pty.fillQueue('~');
+  ASSERT_EQ(write(go[1], &byte, 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+  EXPECT_TRUE(WIFSTOPPED(status));
+  const std::string held = pty.drain();
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+  EXPECT_NE(held.find("\x1b[?1049h"), std::string::npos) << "the take-over was thrown away";
+  EXPECT_EQ(static_cast<std::size_t>(std::count(held.begin(), held.end(), '~')), queued);
 }
 
 class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
