@@ -454,6 +454,10 @@ TEST(TerminalConsole, AStopOnATerminalThatReadsNothingThrowsNothingAway) {
   ASSERT_EQ(pipe(go), 0);
   const pid_t child = fork();
   if (child == 0) {
+    // A process group of its own, whose parent (this test) is in another
+    // group of the session: never orphaned, so the stop stops it however
+    // the test was started.
+    setpgid(0, 0);
     TerminalConsole console(pty.fd(), pty.fd());
     setUpWindow(console);
     present(console, patternScreen());

@@ -90,8 +90,9 @@ run_case() {
   wait_for 5 test -s "$work/stty.after" || true
   [[ $(cat "$work/status") == "$expected" ]] || fail "exit status $(cat "$work/status"), wanted $expected"
   cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
-  [[ -s $work/flags.before ]] && cmp -s "$work/flags.before" "$work/flags.after" ||
+  if [[ ! -s $work/flags.before ]] || ! cmp -s "$work/flags.before" "$work/flags.after"; then
     fail "file status flags of the shell's terminal $(cat "$work/flags.before") before, $(cat "$work/flags.after") after"
+  fi
   pane_shows '#{alternate_on}' 0 || fail "still on the alternate screen"
   pane_shows '#{cursor_flag}' 1 || fail "cursor still hidden"
   on_tmux capture-pane -p -t "$case_name" | grep -aq "main screen line" ||
