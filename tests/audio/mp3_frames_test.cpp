@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "audio_fixtures.hpp"
+
 namespace vantrel {
 namespace {
 
@@ -104,6 +106,21 @@ TEST(Mp3Stream, SkipsId3TagsAndReadsTheLameTagsTrim) {
   EXPECT_EQ(stream->keptSamples, 10 * 1152 - 576 - 1000);
   EXPECT_EQ(stream->largestFrame, 418U);
   EXPECT_EQ(stream->statedFrames, 0x01020A) << "the file is cut short of what the encoder counted";
+}
+
+// A file as lame writes it, whose Xing header carries every optional field
+// before the LAME tag: the samples kept are exactly the ones lame was given.
+TEST(Mp3Stream, KeepsExactlyTheSamplesLameEncoded) {
+  const testing::ScratchFolder folder;
+  const std::vector<std::int16_t> samples = testing::sineSamples(44100, 2, 440.0, 1.3, 0.5);
+  testing::writeWav(folder / "tone.wav", 44100, 2, samples);
+  testing::encodeMp3(folder / "tone.wav", folder / "tone.mp3");
+  const std::vector<char> bytes = testing::readBytes(folder / "tone.mp3");
+  const Bytes file(bytes.begin(), bytes.end());
+  const auto stream = scanMp3Stream(file);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->keptSamples, static_cast<std::int64_t>(samples.size() / 2));
+  EXPECT_GT(stream->skippedSamples, mp3DecoderDelay) << "lame's own delay not skipped";
 }
 
 TEST(Mp3Stream, WithoutALameTagKeepsEverySample) {
