@@ -161,15 +161,7 @@ void TerminalConsole::hideCursor() {
 
 void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
                                  WriteRegion& region) {
-  if (clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) {
-    for (int row = region.top; row <= region.bottom; ++row) {
-      const int sourceRow = bufferCoord.y + row - region.top;
-      for (int column = region.left; column <= region.right; ++column) {
-        const int sourceColumn = bufferCoord.x + column - region.left;
-        screenBuffer_[cellIndex(row, column + 1)] = cells[sourceRow * bufferSize.x + sourceColumn];
-      }
-    }
-  }
+  writeBlock(screenBuffer_, cells, bufferSize, bufferCoord, region);
   // While the shell has the terminal, nothing is drawn; the picture is
   // repainted whole when the demo has it again.
   if (gone_ || !terminalTaken()) return;

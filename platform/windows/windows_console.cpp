@@ -201,15 +201,7 @@ void WindowsConsole::writeExact(const Cell* cells, BufferCoord bufferSize, Buffe
 // the console kept its buffer.
 void WindowsConsole::writeFitted(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
                                  WriteRegion& region) {
-  if (clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) {
-    for (int row = region.top; row <= region.bottom; ++row) {
-      const int sourceRow = bufferCoord.y + row - region.top;
-      for (int column = region.left; column <= region.right; ++column) {
-        const int sourceColumn = bufferCoord.x + column - region.left;
-        picture_[cellIndex(row, column + 1)] = cells[sourceRow * bufferSize.x + sourceColumn];
-      }
-    }
-  }
+  writeBlock(picture_, cells, bufferSize, bufferCoord, region);
   const Blitter& blitter = blitterFor(View::fitted, Glyphs::halfBlocks);
   const Viewport& shown = viewport_;
   for (int row = 0; row < shown.rows; ++row) {
