@@ -12,7 +12,8 @@
 //     by cross-correlation) is the same, the normalised correlation is at
 //     least 0.99, the level matches within 5 % and no sample differs by
 //     more than MAX_DIFFERENCE of full scale (default 0.02). Prints one line
-//     of figures; exit status 0 when all hold, 1 when not, 2 on bad input.
+//     of figures, ending with the offset (recording frame minus reference
+//     frame); exit status 0 when all hold, 1 when not, 2 on bad input.
 //   vantrel-sound-check tone OUTPUT SECONDS
 //     Writes a loopable test sound: partials with a whole number of cycles
 //     in SECONDS, so the sound repeated back to back has no seam.
@@ -289,10 +290,11 @@ int compare(const Sound& recordingSound, const Sound& referenceSound, double sec
   const bool pass = startHeard && longEnough && failures == 0 && difference.size <= maxDifference;
   std::printf(
       "%s: first sound at recording frame %td (start %s); %d windows of 0.1 s over %.1f s, %d "
-      "off; worst correlation %.4f, worst level %.3f, largest difference %.4f at %.3f s\n",
+      "off; worst correlation %.4f, worst level %.3f, largest difference %.4f at %.3f s; "
+      "offset %td frames\n",
       pass ? "PASS" : "FAIL", first + startOffset, startHeard ? "heard" : "LOST", windows,
       static_cast<double>(end - first) / pcmRate, failures, worstCorrelation, worstLevel,
-      difference.size, static_cast<double>(difference.frame) / pcmRate);
+      difference.size, static_cast<double>(difference.frame) / pcmRate, startOffset);
   if (!longEnough)
     std::printf("  the reference or the recording is shorter than %.1f s\n", seconds);
   return pass ? 0 : 1;

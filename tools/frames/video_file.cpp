@@ -111,10 +111,10 @@ using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
 
-constexpr int aacBitRate = 192'000;
+constexpr int aacBitRate = 256'000;
 // x264: "veryfast" keeps a whole show well inside two minutes on two cores;
 // at CRF 16 the block picture still decodes above 40 dB.
-constexpr const char* x264Preset = "veryfast";
+constexpr const char* x264Preset = "superfast";
 constexpr const char* x264Quality = "16";
 constexpr int keyFrameSeconds = 2;
 constexpr int flacFallbackFrameSize = 4096;
@@ -272,12 +272,19 @@ class VideoEncoder {
     picture_->height = height_;
     if (const int made = av_frame_get_buffer(picture_.get(), 0); made < 0) return failed(made);
     if (settings_.kind != VideoKind::mp4) return true;
-    scaled_.resize(3 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
-    // The pixels are already scaled: this only converts RGB to limited-range BT.709 YUV.
-    scaler_.reset(sws_getContext(width_, height_, AV_PIX_FMT_RGB24, width_, height_,
-                                 AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr,
-                                 nullptr));
+    // The colours are converted once per picture pixel, at the picture's own
+    // size, to full-resolution YUV; scaling up then only repeats samples.
+    unscaled_.reset(av_frame_alloc());
+    if (!unscaled_) return fail("out of memory");
+    unscaled_->format = AV_PIX_FMT_YUV444P;
+    unscaled_->width = screenPixelWidth;
+    unscaled_->height = screenPixelHeight;
+    if (const int made = av_frame_get_buffer(unscaled_.get(), 0); made < 0) return failed(made);
+    scaler_.reset(sws_getContext(screenPixelWidth, screenPixelHeight, AV_PIX_FMT_RGB24,
+                                 screenPixelWidth, screenPixelHeight, AV_PIX_FMT_YUV444P,
+                                 SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
     if (!scaler_) return fail("cannot convert RGB to YUV");
+    // Limited-range BT.709, as the stream says.
     const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
     sws_setColorspaceDetails(scaler_.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
     return true;
@@ -333,18 +340,7 @@ class VideoEncoder {
     if (const int writable = av_frame_make_writable(picture_.get()); writable < 0) {
       return failed(writable);
     }
-    if (settings_.kind == VideoKind::mp4) {
-      forEachScaledPixel(picture, [&](int x, int y, Rgb colour) {
-        std::uint8_t* pixel = &scaled_[3 * static_cast<std::size_t>(y * width_ + x)];
-        pixel[0] = colour.red;
-        pixel[1] = colour.green;
-        pixel[2] = colour.blue;
-      });
-      const std::uint8_t* source[1] = {scaled_.data()};
-      const int stride[1] = {3 * width_};
-      sws_scale(scaler_.get(), source, stride, 0, height_, picture_->data, picture_->linesize);
-      return true;
-    }
+    if (settings_.kind == VideoKind::mp4) return convertToYuv(picture);
     // FFV1's 8-bit RGB: one 32-bit word a pixel, 0x00RRGGBB in the machine's order.
     forEachScaledPixel(picture, [&](int x, int y, Rgb colour) {
       const std::uint32_t word =
@@ -352,6 +348,38 @@ class VideoEncoder {
       std::memcpy(picture_->data[0] + y * picture_->linesize[0] + 4 * x, &word, sizeof word);
     });
     return true;
+  }
+
+  // Each luma sample repeats its picture pixel; each chroma sample, one for
+  // 2 x 2 output pixels, takes the picture pixel under its top-left one. With
+  // an even scale that pixel covers all four, so every cell keeps its exact
+  // colours through the halved chroma.
+  bool convertToYuv(const RgbImage& picture) {
+    const std::uint8_t* source[1] = {picture.data()};
+    const int stride[1] = {3 * picture.width()};
+    sws_scale(scaler_.get(), source, stride, 0, picture.height(), unscaled_->data,
+              unscaled_->linesize);
+    const int scale = settings_.scale;
+    repeatSamples(unscaled_.get(), picture_.get(), 0, scale, 1);
+    repeatSamples(unscaled_.get(), picture_.get(), 1, scale, 2);
+    repeatSamples(unscaled_.get(), picture_.get(), 2, scale, 2);
+    return true;
+  }
+
+  // Plane `plane` of `to`, whose samples each cover `step` x `step` output
+  // pixels, from the picture-sized plane of `from`.
+  void repeatSamples(const AVFrame* from, AVFrame* to, int plane, int scale, int step) {
+    const int columns = (width_ + step - 1) / step;
+    const int rows = (height_ + step - 1) / step;
+    std::vector<int>& sourceColumn = sourceColumns_[step == 1 ? 0 : 1];
+    if (sourceColumn.empty()) {
+      for (int x = 0; x < columns; ++x) sourceColumn.push_back(x * step / scale);
+    }
+    for (int y = 0; y < rows; ++y) {
+      const std::uint8_t* in = from->data[plane] + (y * step / scale) * from->linesize[plane];
+      std::uint8_t* out = to->data[plane] + y * to->linesize[plane];
+      for (int x = 0; x < columns; ++x) out[x] = in[sourceColumn[static_cast<std::size_t>(x)]];
+    }
   }
 
   bool encodePicture(std::int64_t outputFrame) {
@@ -428,8 +456,9 @@ class VideoEncoder {
   FrameHandle picture_;
   FrameHandle sound_;
   PacketHandle packet_;
+  FrameHandle unscaled_;               // the picture in YUV 4:4:4 at its own size
+  std::vector<int> sourceColumns_[2];  // for luma and chroma: the picture column of each sample
   ScalerHandle scaler_;
-  std::vector<std::uint8_t> scaled_;
   std::int64_t nextOutputFrame_ = 0;
   int lastFrame_ = 0;
   int soundBlock_ = 0;
