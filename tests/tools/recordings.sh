@@ -138,7 +138,8 @@ lossless_show() {
 
 mp4_clip() {
   local frames=600
-  "$tool" --seed $seed --frames $frames --video clip.mp4
+  "$tool" --seed $seed --frames $frames --video clip.mp4 2>errors.txt
+  [[ ! -s errors.txt ]] || fail "wrote on stderr, which is not a terminal: $(head -c 200 errors.txt)"
   expect_equal "video codec" "$(probe clip.mp4 v:0 codec_name)/$(probe clip.mp4 v:0 pix_fmt)" h264/yuv420p
   expect_equal "audio codec" "$(probe clip.mp4 a:0 codec_name)" aac
   expect_equal "sound" "$(probe clip.mp4 a:0 sample_rate)/$(probe clip.mp4 a:0 channels)" 44100/2
@@ -240,7 +241,10 @@ full_disk() {
 }
 
 asciinema_reads_it() {
-  "$tool" --seed $seed --frames 100 --cast clip.cast
+  # On a terminal (script gives it one), the progress line counts the frames.
+  script -qec "'$tool' --seed $seed --frames 100 --cast clip.cast" /dev/null >progress.txt
+  grep -q 'vantrel-frames: frame 100 of 100, .* frames/s, 0:00 left' progress.txt ||
+    fail "no progress line on a terminal: $(tr '\r' '\n' <progress.txt | tail -2)"
   # asciinema cat wants a terminal for its keys: script gives it one.
   local status=0
   script -qec "asciinema cat clip.cast >replayed.txt" /dev/null >/dev/null || status=$?
