@@ -129,7 +129,7 @@ lossless_show() {
   local n
   for n in 1 1000 $frames; do
     raw_rgb "decoded-$((n - 1)).png" decoded.rgb
-    raw_rgb "$(printf 'png/frame-%05d.png' $n)" reference.rgb
+    raw_rgb "$(printf 'png/frame-%05d.png' "$n")" reference.rgb
     cmp -s decoded.rgb reference.rgb || fail "frame $n differs from the frame tool's PNG"
   done
   # Lossless: every sample is the decoder's own, and nothing more.
@@ -156,7 +156,7 @@ mp4_clip() {
   decode_pictures clip.mp4 0 299 599
   local n
   for n in 1 300 $frames; do
-    expect_psnr_at_least "frame $n" "$(psnr "decoded-$((n - 1)).png" "$(printf 'png/frame-%05d.png' $n)" 2)" 40
+    expect_psnr_at_least "frame $n" "$(psnr "decoded-$((n - 1)).png" "$(printf 'png/frame-%05d.png' "$n")" 2)" 40
   done
   # The container says the sound's exact length; ffmpeg decodes the last AAC
   # block (1024 frames) whole.
@@ -188,7 +188,7 @@ expect_refused() {
   expect_equal "$what: status" $status 2
   expect_equal "$what: message" "$(head -1 errors.txt)" "$first_line"
   [[ ! -e $file ]] || fail "$what: $file was left behind"
-  ! ls -a "$(dirname "$file")" | grep -q partial || fail "$what: a temporary file was left behind"
+  ! compgen -G "$(dirname "$file")/.*.partial-*" >/dev/null || fail "$what: a temporary file was left behind"
 }
 
 faults() {
@@ -209,7 +209,7 @@ faults() {
   # Ctrl+C mid-encode: the temporary file goes with the process.
   "$tool" --seed 1 --video stopped.mp4 &
   local pid=$! waited=0
-  until ls -a | grep -q '\.stopped\.mp4\.partial' && (($(du -b .stopped.mp4.partial-* | cut -f1) > 0)); do
+  until compgen -G '.stopped.mp4.partial-*' >/dev/null && [[ -s $(compgen -G '.stopped.mp4.partial-*') ]]; do
     sleep 0.1
     waited=$((waited + 1))
     ((waited < 300)) || fail "no temporary file while encoding"
@@ -219,7 +219,7 @@ faults() {
   wait $pid || status=$?
   expect_equal "Ctrl+C: status" $status 130
   [[ ! -e stopped.mp4 ]] || fail "Ctrl+C left stopped.mp4"
-  ! ls -a | grep -q partial || fail "Ctrl+C left a temporary file: $(ls -a)"
+  ! compgen -G '.*.partial-*' >/dev/null || fail "Ctrl+C left a temporary file: $(ls -a)"
 }
 
 # A disk that fills mid-encode: a 1 MB tmpfs holds a few seconds of the show.
