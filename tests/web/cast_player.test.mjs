@@ -114,6 +114,7 @@ test('asciinema-player shows a frame of the recording as the frame tool draws it
     return { x: box.x + left, y: box.y + top, width: box.width - left - right, height: box.height - top - bottom };
   });
   const shotBytes = await page.screenshot({ clip });
+  // VANTREL_CAST_SHOT=FILE keeps the screenshot, to look at when this fails.
   if (process.env.VANTREL_CAST_SHOT) writeFileSync(process.env.VANTREL_CAST_SHOT, shotBytes);
   const shot = PNG.sync.read(shotBytes);
   const matches = [shownFrame - 1, shownFrame, shownFrame + 1].map((frame) => matchingPoints(shot, frame));
