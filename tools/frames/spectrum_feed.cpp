@@ -16,6 +16,7 @@ class TrackFeed final : public SpectrumFeed {
   void fill(double seconds, SpectrumArray& spectrum) override {
     track_.spectrumAt(seconds, spectrum);
   }
+  std::span<const PcmSample> sound() const override { return track_.frames(); }
 
  private:
   TrackAnalysis track_;
