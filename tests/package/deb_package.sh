@@ -44,13 +44,18 @@ fi
 dpkg -L vantrel | while read -r path; do [[ -f $path ]] && echo "$path"; done >"$work/files"
 ok "installed $(wc -l <"$work/files") files"
 
+# Each page found by man, with its exit statuses and every option the
+# program's own usage names.
 for page in vantrel vantrel-frames; do
-  if man -w "$page" >/dev/null 2>&1 &&
-     MANPAGER=cat MANWIDTH=80 man "$page" 2>/dev/null | grep -q "EXIT STATUS"; then
-    ok "man $page"
-  else
-    fail "man $page: not found, or no EXIT STATUS section"
+  if ! man -w "$page" >/dev/null 2>&1; then
+    fail "man $page: not found"
+    continue
   fi
+  MANPAGER=cat MANWIDTH=200 man "$page" 2>/dev/null >"$work/$page.txt"
+  grep -q "EXIT STATUS" "$work/$page.txt" || fail "man $page: no EXIT STATUS section"
+  missing=$("/usr/bin/$page" --help | grep -o -E -- '--[a-z]+' | sort -u |
+    while read -r option; do grep -q -F -- "$option" "$work/$page.txt" || echo "$option"; done)
+  [[ -z $missing ]] && ok "man $page: every option" || fail "man $page lacks: $missing"
 done
 
 version=$(cd / && /usr/bin/vantrel --version) || fail "vantrel --version from / failed"
