@@ -132,6 +132,14 @@
       this.running = false;
       this.framesDrawn = 0;
       this.paints = 0;
+      this.ticks = 0;
+      this.milliseconds = { draw: 0, paint: 0 };
+    }
+
+    // For measurements: what the page has done so far, by the show's clock.
+    counters() {
+      const { framesDrawn, paints, ticks } = this;
+      return { clock: this.now(), framesDrawn, paints, ticks, milliseconds: { ...this.milliseconds } };
     }
 
     // The audio clock where there is sound, the page's clock otherwise.
@@ -175,6 +183,8 @@
     // Draws every frame that is due by the clock, and shows the last.
     tick() {
       if (!this.running) return;
+      this.ticks += 1;
+      const began = performance.now();
       const elapsed = this.now() - this.startTime;
       const due = elapsed < 0 ? 0 : Math.floor(elapsed / frameSeconds) + 1;
       let drew = false;
@@ -187,9 +197,12 @@
         this.framesDrawn += 1;
         drew = true;
       }
+      const drawn = performance.now();
+      this.milliseconds.draw += drawn - began;
       if (drew) {
         paint();
         this.paints += 1;
+        this.milliseconds.paint += performance.now() - drawn;
       }
       requestAnimationFrame(() => this.tick());
     }
