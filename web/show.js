@@ -18,7 +18,6 @@
 
   const canvas = document.getElementById('screen');
   const context2d = canvas.getContext('2d');
-  const imageData = context2d.createImageData(pictureWidth, pictureHeight);
   const notice = document.getElementById('notice');
   const noticeText = document.getElementById('notice-text');
   const noticeButton = document.getElementById('notice-button');
@@ -61,17 +60,18 @@
 
   let wasm = null;
 
+  // The frame code draws the picture as RGBA in its own memory; the canvas
+  // takes it from there, with no copy in between. The view is made afresh
+  // when that memory has grown (and so moved).
+  let pictureView = null;
   function paint() {
     const at = wasm._vantrel_picture();
-    const rgb = wasm.HEAPU8.subarray(at, at + pictureWidth * pictureHeight * 3);
-    const rgba = imageData.data;
-    for (let i = 0, j = 0; i < rgb.length; i += 3, j += 4) {
-      rgba[j] = rgb[i];
-      rgba[j + 1] = rgb[i + 1];
-      rgba[j + 2] = rgb[i + 2];
-      rgba[j + 3] = 255;
+    if (!pictureView || pictureView.data.buffer !== wasm.HEAPU8.buffer ||
+        pictureView.data.byteOffset !== at) {
+      const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, at, pictureWidth * pictureHeight * 4);
+      pictureView = new ImageData(bytes, pictureWidth, pictureHeight);
     }
-    context2d.putImageData(imageData, 0, 0);
+    context2d.putImageData(pictureView, 0, 0);
   }
 
   function cellBytes() {

@@ -22,8 +22,43 @@ struct WebShow {
   std::vector<PcmSample> incomingMusic;
   std::unique_ptr<TrackAnalysis> track;
   bool ended = false;
-  frames::RgbImage picture{frames::screenPixelWidth, frames::screenPixelHeight};
+  // Red, green, blue and opaque alpha a pixel, as a canvas's ImageData
+  // holds them, so the page hands the memory to the canvas as it is.
+  std::vector<std::uint32_t> picture =
+      std::vector<std::uint32_t>(frames::screenPixelWidth * frames::screenPixelHeight);
 };
+
+// A console colour as one RGBA pixel in memory (WebAssembly is little-endian).
+constexpr std::uint32_t rgbaPixel(Rgb colour) {
+  const auto channel = [](std::uint8_t value, unsigned shift) {
+    return static_cast<std::uint32_t>(value) << shift;
+  };
+  return channel(colour.red, 0) | channel(colour.green, 8) | channel(colour.blue, 16) | 0xFF000000U;
+}
+
+void drawCell(const Cell& cell, const GlyphTable& glyphTable, std::uint32_t* topLeft) {
+  const std::uint32_t foreground = rgbaPixel(consolePalette[cell.attribute & 0x0FU]);
+  const std::uint32_t background = rgbaPixel(consolePalette[(cell.attribute >> 4U) & 0x0FU]);
+  const int code = frames::glyphCode(cell);
+  for (int y = 0; y < frames::glyphPixelHeight; ++y) {
+    std::uint32_t* pixel = topLeft + y * frames::screenPixelWidth;
+    for (int x = 0; x < frames::glyphPixelWidth; ++x) {
+      pixel[x] = frames::glyphPixelLit(glyphTable, code, x, y) ? foreground : background;
+    }
+  }
+}
+
+// The frame tool's picture of the cells, pixel for pixel.
+void drawPicture(const CellScreen& cellScreen, const GlyphTable& glyphTable,
+                 std::vector<std::uint32_t>& picture) {
+  for (int row = 0; row < screenRows; ++row) {
+    for (int column = 1; column <= screenColumns; ++column) {
+      drawCell(cellScreen[cellIndex(row, column)], glyphTable,
+               picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
+                   (column - 1) * frames::glyphPixelWidth);
+    }
+  }
+}
 
 // One show per page; start() makes it anew.
 std::unique_ptr<WebShow> show;
@@ -76,10 +111,10 @@ EMSCRIPTEN_KEEPALIVE const vantrel::Cell* vantrel_cells() {
 }
 
 // The cells drawn as the frame tool draws its pictures: 640 x 600 pixels,
-// 8 x 12 a cell, in the 16 console colours, three bytes (red, green, blue)
-// a pixel, row by row from the top.
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* vantrel_picture() {
-  vantrel::frames::drawCellScreen(show->demo.cellScreen, show->demo.glyphTable, show->picture);
+// 8 x 12 a cell, in the 16 console colours, four bytes (red, green, blue,
+// alpha 255) a pixel, row by row from the top.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_picture() {
+  vantrel::drawPicture(show->demo.cellScreen, show->demo.glyphTable, show->picture);
   return show->picture.data();
 }
 
