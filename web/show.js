@@ -13,6 +13,9 @@
   const sampleRate = 44100;
   const pictureWidth = 640;
   const pictureHeight = 600;
+  const cellRows = 50;
+  const glyphWidth = 8;
+  const glyphHeight = 12;
   const params = new URLSearchParams(location.search);
   const testMode = params.has('test');
 
@@ -60,18 +63,27 @@
 
   let wasm = null;
 
-  // The frame code draws the picture as RGBA in its own memory; the canvas
-  // takes it from there, with no copy in between. The view is made afresh
-  // when that memory has grown (and so moved).
+  // The frame code keeps the picture as RGBA in its own memory and redraws
+  // only the cells that changed; the canvas takes those rows' changed spans
+  // from there, with no copy in between. The view is made afresh when that
+  // memory has grown (and so moved) or the show started anew.
   let pictureView = null;
   function paint() {
+    const spans = wasm._vantrel_paint_changes() >> 2;
     const at = wasm._vantrel_picture();
     if (!pictureView || pictureView.data.buffer !== wasm.HEAPU8.buffer ||
         pictureView.data.byteOffset !== at) {
       const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, at, pictureWidth * pictureHeight * 4);
       pictureView = new ImageData(bytes, pictureWidth, pictureHeight);
     }
-    context2d.putImageData(pictureView, 0, 0);
+    const columns = wasm.HEAP32;
+    for (let row = 0; row < cellRows; ++row) {
+      const first = columns[spans + 2 * row];
+      if (first === 0) continue;
+      const width = (columns[spans + 2 * row + 1] - first + 1) * glyphWidth;
+      context2d.putImageData(pictureView, 0, 0, (first - 1) * glyphWidth, row * glyphHeight,
+        width, glyphHeight);
+    }
   }
 
   function cellBytes() {
@@ -250,6 +262,16 @@
         wasm._vantrel_start(seed);
         for (let frame = 1; frame <= n; ++frame) wasm._vantrel_draw_frame(frame);
         paint();
+        this.shown = n;
+      },
+      // Goes on from the frame shown to frame n, painting each on the way
+      // as the live page does (only what changed).
+      paintOnTo(n) {
+        for (let frame = this.shown + 1; frame <= n; ++frame) {
+          wasm._vantrel_draw_frame(frame);
+          paint();
+        }
+        this.shown = n;
       },
     };
   }

@@ -4,6 +4,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,6 +27,12 @@ struct WebShow {
   // holds them, so the page hands the memory to the canvas as it is.
   std::vector<std::uint32_t> picture =
       std::vector<std::uint32_t>(frames::screenPixelWidth * frames::screenPixelHeight);
+  // The cells the picture shows; none until it is first drawn.
+  CellScreen pictured;
+  bool pictureDrawn = false;
+  // For each row of cells, the first and last column (from 1) drawn anew by
+  // the last paint, or 0 and 0.
+  std::array<std::int32_t, 2 * screenRows> changedColumns{};
 };
 
 // A console colour as one RGBA pixel in memory (WebAssembly is little-endian).
@@ -48,16 +55,28 @@ void drawCell(const Cell& cell, const GlyphTable& glyphTable, std::uint32_t* top
   }
 }
 
-// The frame tool's picture of the cells, pixel for pixel.
-void drawPicture(const CellScreen& cellScreen, const GlyphTable& glyphTable,
-                 std::vector<std::uint32_t>& picture) {
+// Brings the frame tool's picture of the cells up to date, pixel for pixel,
+// drawing only the cells that differ from those it shows, and notes in each
+// row which columns were drawn.
+void paintChanges(WebShow& web) {
+  const CellScreen& cells = web.demo.cellScreen;
   for (int row = 0; row < screenRows; ++row) {
+    std::int32_t first = 0;
+    std::int32_t last = 0;
     for (int column = 1; column <= screenColumns; ++column) {
-      drawCell(cellScreen[cellIndex(row, column)], glyphTable,
-               picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
+      const int index = cellIndex(row, column);
+      if (web.pictureDrawn && cells[index] == web.pictured[index]) continue;
+      web.pictured[index] = cells[index];
+      drawCell(cells[index], web.demo.glyphTable,
+               web.picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
                    (column - 1) * frames::glyphPixelWidth);
+      if (first == 0) first = column;
+      last = column;
     }
+    web.changedColumns[static_cast<std::size_t>(2 * row)] = first;
+    web.changedColumns[static_cast<std::size_t>(2 * row + 1)] = last;
   }
+  web.pictureDrawn = true;
 }
 
 // One show per page; start() makes it anew.
@@ -112,10 +131,17 @@ EMSCRIPTEN_KEEPALIVE const vantrel::Cell* vantrel_cells() {
 
 // The cells drawn as the frame tool draws its pictures: 640 x 600 pixels,
 // 8 x 12 a cell, in the 16 console colours, four bytes (red, green, blue,
-// alpha 255) a pixel, row by row from the top.
+// alpha 255) a pixel, row by row from the top. Stays in place for the show.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_picture() {
-  vantrel::drawPicture(show->demo.cellScreen, show->demo.glyphTable, show->picture);
   return show->picture.data();
+}
+
+// Brings the picture up to the cells last drawn, the whole of it after a
+// start. Returns per row of cells the first and the last column (from 1)
+// whose pixels changed, 0 and 0 where none did: 100 numbers.
+EMSCRIPTEN_KEEPALIVE const std::int32_t* vantrel_paint_changes() {
+  vantrel::paintChanges(*show);
+  return show->changedColumns.data();
 }
 
 }  // extern "C"
