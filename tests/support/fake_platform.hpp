@@ -63,7 +63,8 @@ class FakeClock final : public Clock {
   int readLimit = 1'000'000;
   int sleepCount = 0;
   SteadyTime steady{};
-  bool steadyFrozen = false;  // sleeps take place, but the steady clock does not move
+  bool steadyFrozen = false;         // sleeps take place, but the steady clock does not move
+  SteadyTime::duration oversleep{};  // each sleep ends this much later than asked
   SteadyTime::duration slept{};
   std::optional<double> linkedTo;      // the time of day at steady time zero, in seconds
   bool tellsWhenReadingTurned = true;  // of a linked clock
@@ -101,7 +102,7 @@ class FakeClock final : public Clock {
   void sleepUntil(SteadyTime time) override {
     ++sleepCount;
     if (time > steady) slept += time - steady;
-    if (!steadyFrozen) steady = std::max(steady, time);
+    if (!steadyFrozen) steady = std::max(steady, time) + oversleep;
   }
   double steadySeconds() const {
     return std::chrono::duration<double>(steady.time_since_epoch()).count();
