@@ -1,0 +1,44 @@
+// The machine's clock as the frame wait uses it: when a reading began, and a
+// sleep that ends no sooner than asked.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/clock.hpp"
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(LocalClock, SaysWhenItsReadingBeganWithinTheLastMillisecond) {
+  LocalClock clock;
+  for (int i = 0; i < 50; ++i) {
+    const Clock::SteadyTime before = clock.steadyNow();
+    const Clock::DayReading reading = clock.readTimeOfDay();
+    const Clock::SteadyTime after = clock.steadyNow();
+    EXPECT_LE(reading.turnedAt, after);
+    EXPECT_GE(reading.turnedAt, before - 1ms);
+    // A millisecond after the reading began, the clock reads on (or, at
+    // midnight, starts again).
+    clock.sleepUntil(reading.turnedAt + 1ms + 50us);
+    const double next = clock.timeOfDay();
+    EXPECT_TRUE(next >= reading.timeOfDay + 0.0009 || next < reading.timeOfDay)
+        << reading.timeOfDay << " then " << next;
+  }
+}
+
+TEST(LocalClock, SleepsUntilTheSteadyTimeAskedAndNotAtAllForOneGone) {
+  LocalClock clock;
+  for (const auto length : {0us, 300us, 2000us, 5000us}) {
+    const Clock::SteadyTime until = clock.steadyNow() + length;
+    clock.sleepUntil(until);
+    EXPECT_GE(clock.steadyNow(), until) << length.count() << " us";
+  }
+  const Clock::SteadyTime start = clock.steadyNow();
+  clock.sleepUntil(start - 1s);
+  EXPECT_LT(clock.steadyNow() - start, 500ms) << "a time already gone is not slept for";
+}
+
+}  // namespace
+}  // namespace vantrel
