@@ -6,6 +6,8 @@
 //   index.html?seed=N     the show of seed N
 //   index.html?seed=N&test  no sound and no clock: frames stepped on request,
 //                         for tests (see window.vantrelTest below)
+//   ...&wasm=scalar       the frame code built without SIMD128, which the
+//                         page otherwise takes only where SIMD128 is missing
 'use strict';
 
 (() => {
@@ -278,16 +280,42 @@
 
   // --- start ----------------------------------------------------------------
 
+  // A module of one function that uses SIMD128 (i8x16.splat, i8x16.popcnt):
+  // it validates exactly where the browser runs SIMD128.
+  const simd128Probe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3,
+    2, 1, 0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+
+  // The frame code's script: with the SIMD128 ripple kernel where the
+  // browser has SIMD128 (such a module does not load elsewhere), else the
+  // one without; both draw the same cells.
+  function frameCodeScript() {
+    const simd = params.get('wasm') !== 'scalar' && WebAssembly.validate(simd128Probe);
+    return simd ? 'vantrel-web.js' : 'vantrel-web-scalar.js';
+  }
+
+  function loadScript(src) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = src;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error(`cannot load ${src}`));
+      document.body.append(script);
+    });
+  }
+
   async function main() {
     fitCanvas();
     addEventListener('resize', fitCanvas);
-    if (typeof WebAssembly !== 'object' || typeof createVantrelModule !== 'function') {
+    if (typeof WebAssembly !== 'object') {
       say('vantrel needs WebAssembly, which this browser does not offer.');
       return;
     }
     say('Loading...');
     try {
+      const script = frameCodeScript();
+      await loadScript(script);
       wasm = await createVantrelModule();
+      wasm.script = script;
     } catch (error) {
       say(`vantrel could not start its WebAssembly code: ${error}`);
       return;
@@ -299,6 +327,7 @@
       quiet();
       window.vantrelTest = testInterface(chosenSeed());
       window.vantrelTest.hasMusic = music !== null;
+      window.vantrelTest.frameCode = wasm.script;
       return;
     }
     const show = new LiveShow(music);
