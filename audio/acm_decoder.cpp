@@ -60,8 +60,16 @@ AcmDecoder::~AcmDecoder() {
 
 bool AcmDecoder::open(const std::filesystem::path& path) {
   closeStream();
-  file_.clear();
-  if (!readWholeFile(path, file_)) return false;
+  file_ = {};
+  fileRead_.clear();
+  if (!readWholeFile(path, fileRead_)) return false;
+  return openBytes(fileRead_);
+}
+
+bool AcmDecoder::openBytes(std::span<const std::uint8_t> file) {
+  closeStream();
+  file_ = file;
+  stream_ = {};
   const auto stream = scanMp3Stream(file_);
   if (!stream) return false;
   stream_ = *stream;

@@ -12,6 +12,7 @@
 // clang-format on
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "audio/mp3_frames.hpp"
@@ -28,6 +29,7 @@ class AcmDecoder final : public PcmDecoder {
   AcmDecoder& operator=(const AcmDecoder&) = delete;
 
   bool open(const std::filesystem::path& path) override;
+  bool openBytes(std::span<const std::uint8_t> file) override;
   std::size_t read(PcmSample* out, std::size_t frames) override;
   bool rewind() override;
 
@@ -39,7 +41,8 @@ class AcmDecoder final : public PcmDecoder {
   // Passes the decoded frames that lie inside the track's trimmed length on.
   void keepTrimmed(const PcmSample* decoded, std::size_t frames);
 
-  std::vector<std::uint8_t> file_;
+  std::vector<std::uint8_t> fileRead_;  // a file opened by path, read whole
+  std::span<const std::uint8_t> file_;  // the file's bytes: fileRead_, or the caller's
   Mp3Stream stream_;
   HACMSTREAM acm_ = nullptr;
   ACMSTREAMHEADER header_{};

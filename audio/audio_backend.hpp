@@ -19,9 +19,6 @@ std::unique_ptr<PcmDecoder> makeDecoder();
 // device opens (no sound card, no sound server).
 std::unique_ptr<AudioOutput> openSoundDevice(BlockSource& source);
 
-// The folder that holds the running program; empty when unknown.
-std::filesystem::path programFolder();
-
 // While alive, keeps what audio libraries print (ALSA prints several lines
 // on a machine without a sound card, some of them later, from the device's
 // own thread) off the screen: the process's standard error goes to the null

@@ -20,13 +20,6 @@ std::unique_ptr<AudioOutput> openSoundDevice(BlockSource& source) {
   return SdlOutput::open(source);
 }
 
-std::filesystem::path programFolder() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return program.parent_path();
-}
-
 LibraryChatterGuard::LibraryChatterGuard(bool alwaysSilence) {
   if (!alwaysSilence && isatty(STDERR_FILENO) == 0) return;
   const int nullDevice = ::open("/dev/null", O_WRONLY | O_CLOEXEC);

@@ -20,19 +20,6 @@ std::unique_ptr<AudioOutput> openSoundDevice(BlockSource& source) {
   return WaveOutOutput::open(source);
 }
 
-std::filesystem::path programFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return std::filesystem::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 // The Windows audio calls print nothing on the console.
 LibraryChatterGuard::LibraryChatterGuard(bool) {}
 LibraryChatterGuard::~LibraryChatterGuard() = default;

@@ -36,12 +36,16 @@ bool hasTag(std::span<const std::uint8_t> bytes, std::size_t at, const char* tag
   return at + 4 <= bytes.size() && std::memcmp(bytes.data() + at, tag, 4) == 0;
 }
 
-// Reads delay and padding from the LAME tag that follows a Xing/Info header.
+// Reads the frame count of a Xing/Info header, and delay and padding from
+// the LAME tag that follows it.
 void readLameTag(std::span<const std::uint8_t> frame, std::size_t xingAt, Mp3InfoFrame& info) {
   if (xingAt + 8 > frame.size()) return;
   const std::uint32_t flags = bigEndian32(frame.subspan(xingAt + 4, 4));
   std::size_t lameAt = xingAt + 8;
-  if ((flags & 0x1U) != 0) lameAt += 4;    // frame count
+  if ((flags & 0x1U) != 0 && lameAt + 4 <= frame.size()) {
+    info.statedFrames = bigEndian32(frame.subspan(lameAt, 4));
+    lameAt += 4;
+  }
   if ((flags & 0x2U) != 0) lameAt += 4;    // byte count
   if ((flags & 0x4U) != 0) lameAt += 100;  // seek table
   if ((flags & 0x8U) != 0) lameAt += 4;    // quality
@@ -163,6 +167,7 @@ std::optional<Mp3Stream> scanMp3Stream(std::span<const std::uint8_t> file) {
   const auto decoded =
       static_cast<std::int64_t>(stream.frames.size()) * stream.format.samplesPerFrame;
   stream.keptSamples = decoded;
+  stream.statedFrames = info.statedFrames;
   if (info.hasGapless) {
     const std::int64_t trimmed = std::int64_t{info.encoderDelay} + info.encoderPadding;
     if (trimmed < decoded) {

@@ -41,9 +41,10 @@ inline constexpr int mp3DecoderDelay = 529;
 // What an encoder's information frame (Xing/Info, VBRI) says. That frame
 // carries no audio.
 struct Mp3InfoFrame {
-  bool hasGapless = false;  // a LAME tag gave delay and padding
-  int encoderDelay = 0;     // samples of silence the encoder put in front
-  int encoderPadding = 0;   // samples it added at the end
+  bool hasGapless = false;         // a LAME tag gave delay and padding
+  int encoderDelay = 0;            // samples of silence the encoder put in front
+  int encoderPadding = 0;          // samples it added at the end
+  std::int64_t statedFrames = -1;  // audio frames the Xing/Info header counts; -1: not said
 };
 
 // The information frame `frame` is, or nothing when it is an audio frame.
@@ -64,6 +65,9 @@ struct Mp3Stream {
   // keptSamples is every decoded sample when the file says nothing.
   std::int64_t skippedSamples = 0;
   std::int64_t keptSamples = 0;
+  // Audio frames the encoder said the file holds; -1 when it said nothing.
+  // More than `frames` holds means the file was cut short.
+  std::int64_t statedFrames = -1;
 };
 
 // Finds every whole audio frame of `file`. Damaged parts are stepped over: a

@@ -2,6 +2,10 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 namespace vantrel {
 
 namespace {
@@ -28,6 +32,40 @@ bool hasPlayableAudio(mpg123_handle* handle) {
          channels == pcmChannels && encoding == MPG123_ENC_SIGNED_16;
 }
 
+mpg123_ssize_t readMemory(void* handle, void* out, std::size_t count) {
+  auto& file = *static_cast<MemoryFile*>(handle);
+  const std::size_t available =
+      file.position < file.bytes.size() ? file.bytes.size() - file.position : 0;
+  const std::size_t taken = std::min(count, available);
+  if (taken == 0) return 0;
+  std::memcpy(out, file.bytes.data() + file.position, taken);
+  file.position += taken;
+  return static_cast<mpg123_ssize_t>(taken);
+}
+
+// As lseek: a position before the start is refused; one past the end is
+// kept, and reads there find nothing.
+off_t seekMemory(void* handle, off_t offset, int whence) {
+  auto& file = *static_cast<MemoryFile*>(handle);
+  off_t base = 0;
+  switch (whence) {
+    case SEEK_SET:
+      break;
+    case SEEK_CUR:
+      base = static_cast<off_t>(file.position);
+      break;
+    case SEEK_END:
+      base = static_cast<off_t>(file.bytes.size());
+      break;
+    default:
+      return -1;
+  }
+  const off_t target = base + offset;
+  if (target < 0) return -1;
+  file.position = static_cast<std::size_t>(target);
+  return target;
+}
+
 }  // namespace
 
 Mpg123Decoder::Mpg123Decoder() = default;
@@ -43,19 +81,33 @@ void Mpg123Decoder::close() {
   handle_ = nullptr;
 }
 
-bool Mpg123Decoder::open(const std::filesystem::path& path) {
+template <typename Attach>
+bool Mpg123Decoder::openWith(Attach attach) {
   close();
-  path_ = path;
   ended_ = false;
   int error = MPG123_OK;
   handle_ = mpg123_new(nullptr, &error);
   if (handle_ == nullptr) return false;
-  if (!forceOutputFormat(handle_) || mpg123_open(handle_, path.c_str()) != MPG123_OK ||
-      !hasPlayableAudio(handle_)) {
+  if (!forceOutputFormat(handle_) || !attach(handle_) || !hasPlayableAudio(handle_)) {
     close();
     return false;
   }
   return true;
+}
+
+bool Mpg123Decoder::open(const std::filesystem::path& path) {
+  path_ = path;
+  return openWith(
+      [&](mpg123_handle* handle) { return mpg123_open(handle, path.c_str()) == MPG123_OK; });
+}
+
+bool Mpg123Decoder::openBytes(std::span<const std::uint8_t> file) {
+  path_.clear();
+  memory_ = MemoryFile{file, 0};
+  return openWith([this](mpg123_handle* handle) {
+    return mpg123_replace_reader_handle(handle, readMemory, seekMemory, nullptr) == MPG123_OK &&
+           mpg123_open_handle(handle, &memory_) == MPG123_OK;
+  });
 }
 
 std::size_t Mpg123Decoder::read(PcmSample* out, std::size_t frames) {
@@ -78,6 +130,7 @@ bool Mpg123Decoder::rewind() {
   if (handle_ == nullptr) return false;
   // Opened afresh, a track decodes exactly as the first time; libmpg123's
   // seek back to the start can decode a damaged stream differently.
+  if (path_.empty()) return openBytes(memory_.bytes);
   const std::filesystem::path path = path_;
   return open(path);
 }

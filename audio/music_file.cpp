@@ -9,14 +9,7 @@
 namespace vantrel {
 
 std::vector<std::filesystem::path> defaultMusicFolders() {
-  std::vector<std::filesystem::path> folders{"."};
-  if (std::filesystem::path program = programFolder(); !program.empty()) {
-    folders.push_back(program);
-    // An installation moved, or staged with DESTDIR, keeps bin/ and share/ side by side.
-    folders.push_back(program.parent_path() / "share" / "vantrel");
-  }
-  folders.emplace_back(VANTREL_DATA_DIR);
-  return folders;
+  return {"."};
 }
 
 std::filesystem::path locateMusicFile(std::string_view name,

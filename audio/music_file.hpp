@@ -1,8 +1,6 @@
 #pragma once
-// Where the music file is found. A bare name is looked for in the current
-// folder first, then beside the program, then in the data folder of an
-// installation around the program (../share/vantrel), then in the installed
-// data folder, so an installed vantrel plays its music from anywhere.
+// Where the music file is found: a bare name in the current folder (the
+// built-in track, audio/built_in_track.hpp, stands in when it is not there).
 
 #include <filesystem>
 #include <span>
@@ -12,7 +10,7 @@
 
 namespace vantrel {
 
-// The folders a bare name is looked for in, in order.
+// The folders a bare name is looked for in, in order: the current folder.
 std::vector<std::filesystem::path> defaultMusicFolders();
 
 // The first regular file called `name` in `folders`. A name with a folder

@@ -1,6 +1,9 @@
 #include "audio/sound_system.hpp"
 
+#include <string_view>
+
 #include "audio/audio_backend.hpp"
+#include "audio/built_in_track.hpp"
 #include "audio/music_feed.hpp"
 #include "audio/paced_output.hpp"
 #include "audio/repeating_track.hpp"
@@ -67,10 +70,17 @@ bool SoundSystem::soundSetUnitActive(int unit, int active) {
 
 SoundStream* SoundSystem::soundOpenStream(const char* name, int, int, int) {
   if (name == nullptr) return nullptr;
-  const std::filesystem::path file = locateMusicFile(name, state_->options.musicFolders);
-  if (file.empty()) return nullptr;
+  const SoundOptions& options = state_->options;
+  const std::filesystem::path file = locateMusicFile(name, options.musicFolders);
   std::unique_ptr<PcmDecoder> decoder = makeDecoder();
-  if (!decoder->open(file)) return nullptr;
+  // A file found is what plays, even a damaged one: the built-in copy stands
+  // in only for a file that is not there.
+  if (!file.empty()) {
+    if (!decoder->open(file)) return nullptr;
+  } else if (std::string_view{name} != builtInTrackName || options.builtInMusic.empty() ||
+             !decoder->openBytes(options.builtInMusic)) {
+    return nullptr;
+  }
   return state_->streams.emplace_back(std::make_unique<SoundStream>(std::move(decoder))).get();
 }
 

@@ -8,8 +8,10 @@
 // layer's own delivers the music silently at the real rate, so the spectrum
 // moves just the same. The music repeats without a gap when it ends.
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "audio/music_file.hpp"
@@ -25,6 +27,9 @@ struct SoundOptions {
   bool openDevice = true;
   // Where a bare music file name is looked for, in order.
   std::vector<std::filesystem::path> musicFolders = defaultMusicFolders();
+  // The track built into the program (audio/built_in_track.hpp), played for
+  // its name when no folder holds a file of that name. Empty: none.
+  std::span<const std::uint8_t> builtInMusic;
 };
 
 class SoundSystem {
@@ -42,7 +47,8 @@ class SoundSystem {
   int soundSpectrumUnit();
   // Switches the spectrum analysis on or off; do it before playing.
   bool soundSetUnitActive(int unit, int active);
-  // Opens the music file `name`; null when there is nothing to play.
+  // Opens the music file `name`, or the built-in track when `name` is its
+  // name and no folder holds such a file; null when there is nothing to play.
   SoundStream* soundOpenStream(const char* name, int mode, int offset, int length);
   // Starts the stream on a free channel (-1: any); returns the channel or -1.
   // One stream plays at a time.

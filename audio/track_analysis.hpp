@@ -4,13 +4,14 @@
 // waiting). It runs the very analysis the live layer runs, on the same
 // decoded frames, so the numbers are the ones the demo's bars would read.
 //
-//   TrackAnalysis track{locateMusicFile("BlueNoise.mp3", defaultMusicFolders())};
+//   TrackAnalysis track{decodeWholeTrack(builtInTrack())};
 //   SpectrumArray spectrum;
 //   track.spectrumAt(2.5, spectrum);  // as it stands 2.5 s after the start
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 #include "audio/pcm_format.hpp"
@@ -56,5 +57,7 @@ class TrackAnalysis {
 // Every frame of the file at `path` as this platform's decoder gives it, or
 // none when it holds no playable audio.
 std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path);
+// The same for a music file's bytes in memory.
+std::vector<PcmSample> decodeWholeTrack(std::span<const std::uint8_t> file);
 
 }  // namespace vantrel

@@ -6,18 +6,32 @@
 
 namespace vantrel {
 
-std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path) {
+namespace {
+
+std::vector<PcmSample> decodeToEnd(PcmDecoder& decoder) {
   std::vector<PcmSample> frames;
-  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
-  if (!decoder->open(path)) return frames;
   constexpr std::size_t chunkFrames = 16 * 1024;
   for (;;) {
     const std::size_t used = frames.size();
     frames.resize(used + chunkFrames * pcmChannels);
-    const std::size_t got = decoder->read(frames.data() + used, chunkFrames);
+    const std::size_t got = decoder.read(frames.data() + used, chunkFrames);
     frames.resize(used + got * pcmChannels);
     if (got == 0) return frames;
   }
+}
+
+}  // namespace
+
+std::vector<PcmSample> decodeWholeTrack(const std::filesystem::path& path) {
+  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  if (!decoder->open(path)) return {};
+  return decodeToEnd(*decoder);
+}
+
+std::vector<PcmSample> decodeWholeTrack(std::span<const std::uint8_t> file) {
+  std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  if (!decoder->openBytes(file)) return {};
+  return decodeToEnd(*decoder);
 }
 
 TrackAnalysis::TrackAnalysis(const std::filesystem::path& path)

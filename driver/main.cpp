@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/built_in_track.hpp"
 #include "audio/music_file.hpp"
 #include "audio/sound_system.hpp"
 #include "driver/command_line.hpp"
@@ -81,7 +82,9 @@ int main(int argc, char** argv) {
 
   SystemConsole system = openSystemConsole(line.console);
   if (!system.console) return reportNoConsole(system);
-  auto sound = std::make_unique<SoundSystem>();
+  SoundOptions soundOptions;
+  soundOptions.builtInMusic = builtInTrack();
+  auto sound = std::make_unique<SoundSystem>(std::move(soundOptions));
   const int status =
       runDemo({*system.console, *system.clock, *sound, musicFile.c_str(), line.seed});
   closeSound(std::move(sound));

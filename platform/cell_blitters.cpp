@@ -103,10 +103,17 @@ ViewCell exactSpaces(const CellScreen& picture, int row, int column) {
   return {U' ', foregroundOf(cell), halfRowOf(cell).left};
 }
 
-ViewCell fittedBlocks(const CellScreen& picture, int row, int column) {
+// A fitted cell's two colours and the quadrants its character fills with the
+// foreground (see quadrantGlyphs); a mask of -1 is a line drawn as itself.
+struct FittedShape {
+  ViewCell line;
+  int mask;
+  Roles roles;
+};
+FittedShape fittedShapeAt(const CellScreen& picture, int row, int column) {
   const CellPair pair = pairAt(picture, row, column);
   // A bar's body: the same line in both halves stays the line it is.
-  if (pair.top == pair.bottom && !isBlockShape(pair.top)) return asItself(pair.top);
+  if (pair.top == pair.bottom && !isBlockShape(pair.top)) return {asItself(pair.top), -1, {}};
   HalfRow top = halfRowOf(pair.top);
   HalfRow bottom = halfRowOf(pair.bottom);
   keepTwoColours(top, bottom);
@@ -118,8 +125,44 @@ ViewCell fittedBlocks(const CellScreen& picture, int row, int column) {
   };
   const int mask =
       bit(top.left, 8) | bit(top.right, 4) | bit(bottom.left, 2) | bit(bottom.right, 1);
-  if (roles.foreground == roles.background) return {U' ', roles.foreground, roles.background};
-  return {quadrantGlyphs[static_cast<std::size_t>(mask)], roles.foreground, roles.background};
+  return {{}, mask, roles};
+}
+
+ViewCell drawShape(const FittedShape& shape, int mask) {
+  if (shape.mask < 0) return shape.line;
+  if (shape.roles.foreground == shape.roles.background) {
+    return {U' ', shape.roles.foreground, shape.roles.background};
+  }
+  return {quadrantGlyphs[static_cast<std::size_t>(mask)], shape.roles.foreground,
+          shape.roles.background};
+}
+
+ViewCell fittedBlocks(const CellScreen& picture, int row, int column) {
+  const FittedShape shape = fittedShapeAt(picture, row, column);
+  return drawShape(shape, shape.mask);
+}
+
+// Quadrants that no half block draws (a ripple's diagonal or its three and
+// one) take the top half's left and right colours down to the bottom half:
+// the upper picture cell's ripple, at most two quadrants off, and never a
+// bar's or a letter's, whose cells split into top and bottom halves only.
+int halfBlockMask(int mask) {
+  switch (mask) {
+    case 0:
+    case 3:
+    case 5:
+    case 10:
+    case 12:
+    case 15:
+      return mask;
+    default:
+      return ((mask & 8) != 0 ? 10 : 0) | ((mask & 4) != 0 ? 5 : 0);
+  }
+}
+
+ViewCell fittedHalfBlocks(const CellScreen& picture, int row, int column) {
+  const FittedShape shape = fittedShapeAt(picture, row, column);
+  return drawShape(shape, shape.mask < 0 ? shape.mask : halfBlockMask(shape.mask));
 }
 
 // One colour for two picture cells: where they differ, the one on a
@@ -132,10 +175,13 @@ ViewCell fittedSpaces(const CellScreen& picture, int row, int column) {
   return {U' ', foregroundOf(kept), halfRowOf(kept).left};
 }
 
-constexpr std::array<Blitter, 4> blitters = {{
+// By view, then by the characters the console draws, in the order of Glyphs.
+constexpr std::array<Blitter, 6> blitters = {{
+    {screenColumns, screenRows, exactCodePage},
     {screenColumns, screenRows, exactCodePage},
     {screenColumns, screenRows, exactSpaces},
     {screenColumns, screenRows / 2, fittedBlocks},
+    {screenColumns, screenRows / 2, fittedHalfBlocks},
     {screenColumns, screenRows / 2, fittedSpaces},
 }};
 
@@ -158,8 +204,8 @@ HalfRow halfRowOf(Cell cell) {
 }
 
 const Blitter& blitterFor(View view, Glyphs glyphs) {
-  const std::size_t row = view == View::exact ? 0 : 2;
-  return blitters[row + (glyphs == Glyphs::blocks ? 0 : 1)];
+  const std::size_t row = view == View::exact ? 0 : 3;
+  return blitters[row + static_cast<std::size_t>(glyphs)];
 }
 
 }  // namespace vantrel

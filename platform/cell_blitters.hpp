@@ -7,6 +7,8 @@
 //   exact   spaces       one picture cell as one colour
 //   fitted  blocks       two picture cells, one above the other, in quadrant
 //                        and half-block characters, two colours a cell
+//   fitted  halfBlocks   the same, in the full block and the four half
+//                        blocks only, the characters every console font has
 //   fitted  spaces       two picture cells as one colour
 //
 // The fitted view is 80 x 25 console cells and so fits the usual 80 x 24
@@ -31,9 +33,14 @@ struct ViewCell {
 };
 
 enum class View { exact, fitted };
-// What the console can draw: the block and line characters, or only spaces
-// (a terminal without UTF-8, or one that draws the blocks two columns wide).
-enum class Glyphs { blocks, spaces };
+// What the console can draw: the block and line characters; the line
+// characters with only the full and the half blocks, code page 437's own,
+// which every console font has (the Windows console: Consolas cannot be
+// relied on for the quadrants, and a missing character shows as a box); or
+// only spaces (a terminal without UTF-8, or one that draws the blocks two
+// columns wide). The exact view draws code page 437 characters only, so
+// halfBlocks shows it as blocks does.
+enum class Glyphs { blocks, halfBlocks, spaces };
 
 struct Blitter {
   int columns;  // of the view, in console cells

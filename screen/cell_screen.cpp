@@ -20,4 +20,16 @@ bool clipWriteRegion(WriteRegion& region, BufferCoord bufferSize, BufferCoord bu
   return true;
 }
 
+void writeBlock(CellScreen& screen, const Cell* cells, BufferCoord bufferSize,
+                BufferCoord bufferCoord, WriteRegion& region) {
+  if (!clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) return;
+  for (int row = region.top; row <= region.bottom; ++row) {
+    const int sourceRow = bufferCoord.y + row - region.top;
+    for (int column = region.left; column <= region.right; ++column) {
+      const int sourceColumn = bufferCoord.x + column - region.left;
+      screen[cellIndex(row, column + 1)] = cells[sourceRow * bufferSize.x + sourceColumn];
+    }
+  }
+}
+
 }  // namespace vantrel

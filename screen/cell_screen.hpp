@@ -68,4 +68,9 @@ struct WriteRegion {
 bool clipWriteRegion(WriteRegion& region, BufferCoord bufferSize, BufferCoord bufferCoord,
                      BufferCoord consoleSize);
 
+// A console write into an 80 x 50 screen: the part of the bufferSize block
+// `cells` that `region` (narrowed as above) takes from bufferCoord.
+void writeBlock(CellScreen& screen, const Cell* cells, BufferCoord bufferSize,
+                BufferCoord bufferCoord, WriteRegion& region);
+
 }  // namespace vantrel

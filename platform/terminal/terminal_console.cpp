@@ -14,20 +14,11 @@
 
 #include "platform/terminal/terminal_io.hpp"
 #include "platform/terminal/terminal_restore.hpp"
+#include "platform/terminal/terminal_sequences.hpp"
 
 namespace vantrel {
 
 namespace {
-
-// xterm keeps a stack of titles: push the terminal's own, pop it at the end.
-constexpr std::string_view saveTitle = "\x1b[22;0t";
-constexpr std::string_view restoreTitle = "\x1b[23;0t";
-constexpr std::string_view enterAlternateScreen = "\x1b[?1049h";
-constexpr std::string_view leaveAlternateScreen = "\x1b[?1049l";
-constexpr std::string_view hideCursorSequence = "\x1b[?25l";
-constexpr std::string_view showCursorSequence = "\x1b[?25h";
-constexpr std::string_view endUpdate = "\x1b[?2026l";
-constexpr std::string_view resetColours = "\x1b[0m";
 
 // One quadrant character at the top left, then a cursor position report:
 // a terminal that draws it one column wide answers column 2.
@@ -39,11 +30,6 @@ long millisecondsSince(const timespec& start) {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
-}
-
-// CSI 8 ; rows ; columns t: xterm's request for a window size.
-std::string sizeRequest(int rows, int columns) {
-  return "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
 }
 
 // Keys arrive one byte at a time as typed, unechoed; Ctrl+C, Ctrl+Z, Ctrl+\,
@@ -146,13 +132,7 @@ void TerminalConsole::setWindowRows(int rows) {
 void TerminalConsole::placeWindow(int, int) {}
 
 void TerminalConsole::setWindowTitle(std::string_view title) {
-  std::string osc = "\x1b]2;";
-  for (char byte : title) {
-    const auto code = static_cast<unsigned char>(byte);
-    osc += code < 0x20 || code == 0x7F ? ' ' : byte;  // a control byte would end the title early
-  }
-  osc += '\a';
-  takeOver(osc);
+  takeOver(titleSequence(title));
 }
 
 void TerminalConsole::hideCursor() {
@@ -161,15 +141,7 @@ void TerminalConsole::hideCursor() {
 
 void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, BufferCoord bufferCoord,
                                  WriteRegion& region) {
-  if (clipWriteRegion(region, bufferSize, bufferCoord, {screenColumns, screenRows})) {
-    for (int row = region.top; row <= region.bottom; ++row) {
-      const int sourceRow = bufferCoord.y + row - region.top;
-      for (int column = region.left; column <= region.right; ++column) {
-        const int sourceColumn = bufferCoord.x + column - region.left;
-        screenBuffer_[cellIndex(row, column + 1)] = cells[sourceRow * bufferSize.x + sourceColumn];
-      }
-    }
-  }
+  writeBlock(screenBuffer_, cells, bufferSize, bufferCoord, region);
   // While the shell has the terminal, nothing is drawn; the picture is
   // repainted whole when the demo has it again.
   if (gone_ || !terminalTaken()) return;

@@ -71,21 +71,6 @@ Utf8 utf8Of(char32_t glyph) {
           3};
 }
 
-struct AxisPlacement {
-  int viewStart;
-  int terminalStart;
-  int length;
-};
-
-// `cutFromTop`: of an odd number of rows cut, the extra one is cut at the start.
-AxisPlacement placeAxis(int terminalLength, int viewLength, bool cutFromStart = false) {
-  if (terminalLength >= viewLength) {
-    return {0, (terminalLength - viewLength) / 2, viewLength};
-  }
-  const int cut = viewLength - terminalLength;
-  return {(cut + (cutFromStart ? 1 : 0)) / 2, 0, terminalLength};
-}
-
 ShortText absoluteMove(int row, int column) {
   ShortText move;
   move.add("\x1b[");
@@ -99,28 +84,6 @@ ShortText absoluteMove(int row, int column) {
 }
 
 }  // namespace
-
-View viewFor(ViewChoice choice, TerminalSize size) {
-  switch (choice) {
-    case ViewChoice::exact:
-      return View::exact;
-    case ViewChoice::fitted:
-      return View::fitted;
-    case ViewChoice::bySize:
-      break;
-  }
-  return size.columns >= screenColumns && size.rows >= screenRows ? View::exact : View::fitted;
-}
-
-Viewport placeView(View view, TerminalSize terminal) {
-  const Blitter& blitter = blitterFor(view, Glyphs::blocks);
-  const AxisPlacement across = placeAxis(terminal.columns, blitter.columns);
-  // The fitted view's top row holds only ripple, its bottom row the bars'
-  // feet: a terminal one row short (the usual 80 x 24) loses the top one.
-  const AxisPlacement down = placeAxis(terminal.rows, blitter.rows, view == View::fitted);
-  return {across.viewStart,   down.viewStart, across.terminalStart,
-          down.terminalStart, across.length,  down.length};
-}
 
 TerminalRenderer::TerminalRenderer(RenderStyle style) : style_(style), buffer_(capacity) {
   resize({});
@@ -146,8 +109,7 @@ void TerminalRenderer::place() {
 }
 
 bool TerminalRenderer::showsWholePicture() const {
-  const int rowsMayBeCut = view_ == View::fitted ? 1 : 0;
-  return viewport_.columns == blitter_->columns && viewport_.rows >= blitter_->rows - rowsMayBeCut;
+  return vantrel::showsWholePicture(view_, viewport_);
 }
 
 std::string_view TerminalRenderer::render(const CellScreen& screen) {
@@ -220,8 +182,8 @@ bool TerminalRenderer::fitsPass(Colours& pass, ViewCell cell) {
 }
 
 void TerminalRenderer::drawCell(int viewRow, int viewColumn, ViewCell cell) {
-  const int row = viewport_.terminalRow + viewRow - viewport_.viewRow;
-  const int column = viewport_.terminalColumn + viewColumn - viewport_.viewColumn;
+  const int row = viewport_.consoleRow + viewRow - viewport_.viewRow;
+  const int column = viewport_.consoleColumn + viewColumn - viewport_.viewColumn;
   moveCursor(viewRow, row, column);
   setColours(cell);
   putCell(cell, column);
@@ -263,8 +225,8 @@ void TerminalRenderer::moveCursor(int viewRow, int row, int column) {
 // print them again, if they need no colour change.
 bool TerminalRenderer::reprintGap(int viewRow, int column, std::size_t budget) {
   const int from = cursor_.column;
-  if (from < viewport_.terminalColumn || column <= from) return false;
-  const int viewOffset = viewport_.viewColumn - viewport_.terminalColumn;
+  if (from < viewport_.consoleColumn || column <= from) return false;
+  const int viewOffset = viewport_.viewColumn - viewport_.consoleColumn;
   std::size_t cost = 0;
   for (int gap = from; gap < column; ++gap) {
     const ViewCell cell = shownAt(viewRow, gap + viewOffset);

@@ -19,16 +19,13 @@
 #include "platform/cell_blitters.hpp"
 #include "platform/console_options.hpp"
 #include "platform/terminal/terminal_colours.hpp"
+#include "platform/view_placement.hpp"
 #include "screen/cell_screen.hpp"
 
 namespace vantrel {
 
-struct TerminalSize {
-  int columns = screenColumns;
-  int rows = screenRows;
-
-  friend bool operator==(const TerminalSize&, const TerminalSize&) = default;
-};
+// A terminal's size in cells.
+using TerminalSize = ConsoleSize;
 
 // How the picture is drawn: the view asked for, and the characters and
 // colours the terminal draws.
@@ -37,23 +34,6 @@ struct RenderStyle {
   Glyphs glyphs = Glyphs::blocks;
   ColourMode colours = ColourMode::ansi16;
 };
-
-// The view a terminal of `size` gets: exact where all 80 x 50 fit, unless
-// the choice forces one.
-View viewFor(ViewChoice choice, TerminalSize size);
-
-// Where the visible part of the view lies, in view and terminal cells (both
-// counted from 0).
-struct Viewport {
-  int viewColumn = 0;
-  int viewRow = 0;
-  int terminalColumn = 0;
-  int terminalRow = 0;
-  int columns = screenColumns;
-  int rows = screenRows;
-};
-
-Viewport placeView(View view, TerminalSize terminal);
 
 class TerminalRenderer {
  public:

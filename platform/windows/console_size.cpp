@@ -4,6 +4,18 @@
 
 namespace vantrel {
 
+std::optional<VisibleWindow> visibleWindowOf(bool reported,
+                                             const CONSOLE_SCREEN_BUFFER_INFO& info) {
+  if (!reported) return std::nullopt;
+  const SMALL_RECT& window = info.srWindow;
+  const bool insideBuffer = window.Left >= 0 && window.Top >= 0 && window.Right < info.dwSize.X &&
+                            window.Bottom < info.dwSize.Y;
+  if (!insideBuffer || window.Right < window.Left || window.Bottom < window.Top)
+    return std::nullopt;
+  return VisibleWindow{window.Left, window.Top, static_cast<SHORT>(window.Right - window.Left + 1),
+                       static_cast<SHORT>(window.Bottom - window.Top + 1)};
+}
+
 bool resizeConsole(HANDLE output, SHORT columns, SHORT rows) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(output, &info)) return false;

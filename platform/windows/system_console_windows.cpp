@@ -14,8 +14,8 @@ bool isConsole(HANDLE handle) {
 
 }  // namespace
 
-// The Windows console shows the exact view in its own colours.
-SystemConsole openSystemConsole(ConsoleOptions) {
+// The Windows console draws in its own colours, so only the view is chosen.
+SystemConsole openSystemConsole(ConsoleOptions options) {
   SystemConsole system;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -23,7 +23,7 @@ SystemConsole openSystemConsole(ConsoleOptions) {
     system.problem = "standard input and output must be a console";
     return system;
   }
-  system.console = std::make_unique<WindowsConsole>(input, output);
+  system.console = std::make_unique<WindowsConsole>(input, output, options);
   system.clock = std::make_unique<LocalClock>();
   return system;
 }

@@ -81,6 +81,39 @@ TEST(Decoder, ReadsADamagedTrackAlikeAfterARewind) {
   EXPECT_EQ(readAll(), first);
 }
 
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
+  const std::vector<char> bytes = testing::readBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+// The built-in track is read from memory: every sample as from the file, the
+// first pass and after a rewind, a damaged stream's resynchronising included.
+TEST(Decoder, ReadsAFileInMemoryAsItReadsTheFile) {
+  ScratchFolder folder;
+  testing::writeSineMp3(folder / "tone.mp3", 22050, 1, 1000.0, 1.5);
+  std::vector<std::filesystem::path> files{folder / "tone.mp3"};
+#ifndef _WIN32
+  files.emplace_back(VANTREL_AUDIO_TEST_DATA "/damaged-lame-start.mp3");
+#endif
+  for (const std::filesystem::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    const std::vector<std::uint8_t> bytes = fileBytes(file);
+    const std::vector<PcmSample> fromFile = decodeWholeTrack(file);
+    ASSERT_FALSE(fromFile.empty());
+    EXPECT_EQ(decodeWholeTrack(bytes), fromFile);
+    std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+    ASSERT_TRUE(decoder->openBytes(bytes));
+    std::vector<PcmSample> chunk(fromFile.size() + 4096 * pcmChannels);
+    EXPECT_EQ(decoder->read(chunk.data(), chunk.size() / pcmChannels) * pcmChannels,
+              fromFile.size());
+    ASSERT_TRUE(decoder->rewind());
+    const std::size_t again = decoder->read(chunk.data(), chunk.size() / pcmChannels);
+    chunk.resize(again * pcmChannels);
+    EXPECT_EQ(chunk, fromFile);
+  }
+  EXPECT_FALSE(makeDecoder()->openBytes({}));
+}
+
 // Bad music files, each in place of BlueNoise.mp3.
 enum class Damage { missing, empty, randomBytes, renamedWav, truncated, corruptMiddle, folder };
 
@@ -144,7 +177,7 @@ TEST(BadMusicFile, LeavesARunningLayerThatAnswersEveryCall) {
     SCOPED_TRACE(bad.name);
     ScratchFolder folder;
     makeBadFile(folder, bad.damage);
-    SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}});
+    SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}, .builtInMusic = {}});
     EXPECT_TRUE(sound.soundInit(44100, 64, 0));
     EXPECT_TRUE(sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1));
     SoundStream* stream = sound.soundOpenStream("BlueNoise.mp3", 64, 0, 0);
@@ -191,6 +224,54 @@ TEST(BadMusicFile, PlaysWhatItCanAndRepeatsIt) {
   }
 }
 
+// The tone the layer plays, by the loudest entry of its spectrum once it moves.
+int loudestHeard(SoundSystem& sound, const char* name) {
+  if (!sound.soundInit(44100, 64, 0) || !sound.soundSetUnitActive(sound.soundSpectrumUnit(), 1)) {
+    return -1;
+  }
+  SoundStream* stream = sound.soundOpenStream(name, 64, 0, 0);
+  if (stream == nullptr || sound.soundPlayStream(-1, stream) != 0) return -1;
+  const SpectrumEntry* spectrum = sound.soundGetSpectrum();
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (allZero(spectrum) && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto loudest = std::max_element(
+      spectrum, spectrum + spectrumSize,
+      [](const SpectrumEntry& a, const SpectrumEntry& b) { return a.load() < b.load(); });
+  return allZero(spectrum) ? 0 : static_cast<int>(loudest - spectrum);
+}
+
+// The built-in track stands in for a BlueNoise.mp3 that is not there (a
+// folder of that name is not one), and only under that name; a file that is
+// there, however damaged, is what plays, or nothing does.
+TEST(BadMusicFile, IsPlayedAsItIsAndTheBuiltInTrackOnlyWhereThereIsNone) {
+  ScratchFolder tones;
+  testing::writeSineMp3(tones / "built-in.mp3", 44100, 2, testing::binFrequency(60), 1.0);
+  const std::vector<std::uint8_t> builtIn = fileBytes(tones / "built-in.mp3");
+  for (const BadFile& bad : badFiles) {
+    SCOPED_TRACE(bad.name);
+    ScratchFolder folder;
+    makeBadFile(folder, bad.damage);
+    const bool noFile = bad.damage == Damage::missing || bad.damage == Damage::folder;
+    SoundSystem sound(
+        {.openDevice = false, .musicFolders = {folder.path()}, .builtInMusic = builtIn});
+    const int heard = loudestHeard(sound, "BlueNoise.mp3");
+    if (noFile) {
+      EXPECT_EQ(heard, 60);
+    } else {
+      EXPECT_NE(heard, 60) << "the built-in track behind the user's back";
+      if (bad.hasAudio) {
+        EXPECT_GT(heard, 0) << "the damaged file's own tone";
+      }
+    }
+  }
+  ScratchFolder empty;
+  SoundSystem other({.openDevice = false, .musicFolders = {empty.path()}, .builtInMusic = builtIn});
+  EXPECT_EQ(other.soundOpenStream("Other.mp3", 64, 0, 0), nullptr);
+}
+
 TEST(MusicFile, IsLookedForInEachFolderInTurn) {
   ScratchFolder first;
   ScratchFolder second;
@@ -206,13 +287,8 @@ TEST(MusicFile, IsLookedForInEachFolderInTurn) {
             std::filesystem::path{"music/BlueNoise.mp3"});
 }
 
-TEST(MusicFile, DefaultFoldersAreHereBesideTheProgramAndTheDataFolder) {
-  const std::vector<std::filesystem::path> folders = defaultMusicFolders();
-  ASSERT_EQ(folders.size(), 4U);
-  EXPECT_EQ(folders[0], std::filesystem::path{"."});
-  EXPECT_EQ(folders[1], programFolder());
-  EXPECT_EQ(folders[2], programFolder().parent_path() / "share" / "vantrel");
-  EXPECT_TRUE(folders[3].is_absolute());
+TEST(MusicFile, DefaultFolderIsTheCurrentOne) {
+  EXPECT_EQ(defaultMusicFolders(), std::vector<std::filesystem::path>{"."});
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "audio_fixtures.hpp"
+
 namespace vantrel {
 namespace {
 
@@ -40,13 +42,17 @@ Bytes frames(int count) {
   return bytes;
 }
 
-// An Info frame with a LAME tag saying `delay` and `padding`.
-Bytes infoFrame(int delay, int padding) {
+// An Info frame counting `count` audio frames, with a LAME tag saying
+// `delay` and `padding`.
+Bytes infoFrame(int delay, int padding, std::uint32_t count) {
   Bytes bytes = frame();
   const std::size_t xing = 4 + 32;  // MPEG-1 stereo side information
   const char tag[] = "Info";
   std::copy(tag, tag + 4, bytes.begin() + xing);
   bytes[xing + 7] = 0x01;  // flags: frame count only
+  for (std::size_t i = 0; i < 4; ++i) {
+    bytes[xing + 8 + i] = static_cast<std::uint8_t>(count >> (24 - 8 * i));
+  }
   const std::size_t lame = xing + 8 + 4;
   const char name[] = "LAME3.100";
   std::copy(name, name + 9, bytes.begin() + static_cast<std::ptrdiff_t>(lame));
@@ -88,7 +94,7 @@ TEST(Mp3FrameHeader, RejectsWhatIsNotALayerThreeFrame) {
 TEST(Mp3Stream, SkipsId3TagsAndReadsTheLameTagsTrim) {
   Bytes file{'I', 'D', '3', 4, 0, 0x10, 0, 0, 1, 0};  // 128 bytes of tag, and a footer
   file.resize(10 + 128 + 10, 0);
-  append(file, infoFrame(576, 1000));
+  append(file, infoFrame(576, 1000, 0x01020A));
   append(file, frames(10));
   EXPECT_EQ(skipId3v2Tags(file), 148U);
 
@@ -99,6 +105,22 @@ TEST(Mp3Stream, SkipsId3TagsAndReadsTheLameTagsTrim) {
   EXPECT_EQ(stream->skippedSamples, 576 + mp3DecoderDelay);
   EXPECT_EQ(stream->keptSamples, 10 * 1152 - 576 - 1000);
   EXPECT_EQ(stream->largestFrame, 418U);
+  EXPECT_EQ(stream->statedFrames, 0x01020A) << "the file is cut short of what the encoder counted";
+}
+
+// A file as lame writes it, whose Xing header carries every optional field
+// before the LAME tag: the samples kept are exactly the ones lame was given.
+TEST(Mp3Stream, KeepsExactlyTheSamplesLameEncoded) {
+  const testing::ScratchFolder folder;
+  const std::vector<std::int16_t> samples = testing::sineSamples(44100, 2, 440.0, 1.3, 0.5);
+  testing::writeWav(folder / "tone.wav", 44100, 2, samples);
+  testing::encodeMp3(folder / "tone.wav", folder / "tone.mp3");
+  const std::vector<char> bytes = testing::readBytes(folder / "tone.mp3");
+  const Bytes file(bytes.begin(), bytes.end());
+  const auto stream = scanMp3Stream(file);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->keptSamples, static_cast<std::int64_t>(samples.size() / 2));
+  EXPECT_GT(stream->skippedSamples, mp3DecoderDelay) << "lame's own delay not skipped";
 }
 
 TEST(Mp3Stream, WithoutALameTagKeepsEverySample) {
@@ -106,6 +128,7 @@ TEST(Mp3Stream, WithoutALameTagKeepsEverySample) {
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->skippedSamples, 0);
   EXPECT_EQ(stream->keptSamples, 5 * 1152);
+  EXPECT_EQ(stream->statedFrames, -1);
 }
 
 TEST(Mp3Stream, StepsOverDamageAndDropsAnUnfinishedLastFrame) {

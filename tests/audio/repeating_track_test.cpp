@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vantrel {
@@ -13,10 +14,12 @@ struct ScriptedDecoder final : PcmDecoder {
   int length = 0;
   std::size_t chunk = 1000;
   bool canRewind = true;
+  bool emptyAfterRewind = false;  // a file cut short or damaged after its first pass
   int position = 0;
   int rewinds = 0;
 
   bool open(const std::filesystem::path&) override { return true; }
+  bool openBytes(std::span<const std::uint8_t>) override { return true; }
   std::size_t read(PcmSample* out, std::size_t frames) override {
     std::size_t count = 0;
     while (count < frames && count < chunk && position < length) {
@@ -29,8 +32,10 @@ struct ScriptedDecoder final : PcmDecoder {
   }
   bool rewind() override {
     ++rewinds;
-    position = 0;
-    return canRewind;
+    position = emptyAfterRewind ? length : 0;
+    // Refused after a few, so a track that would rewind for ever fails the
+    // test instead of hanging it.
+    return canRewind && rewinds < 10;
   }
 };
 
@@ -77,6 +82,27 @@ TEST(RepeatingTrack, ATrackThatCannotStartAgainEndsInSilence) {
   EXPECT_EQ(out[2 * 100], 0);
   EXPECT_EQ(out[2 * 511 + 1], 0);
   EXPECT_TRUE(track.silent());
+}
+
+// The track plays once; started again, it yields nothing. The music goes on
+// to its end and then falls silent for good, and the track is tried again
+// once, not over and over.
+TEST(RepeatingTrack, ATrackThatYieldsNothingAfterItsRewindFallsSilentAfterOnePass) {
+  auto decoder = std::make_unique<ScriptedDecoder>();
+  auto* script = decoder.get();
+  decoder->length = 700;
+  decoder->chunk = 300;
+  decoder->emptyAfterRewind = true;
+  RepeatingTrack track(std::move(decoder));
+  const std::vector<PcmSample> first = play(track, 512);
+  const std::vector<PcmSample> second = play(track, 512);
+  EXPECT_EQ(first[2 * 511], 511);
+  EXPECT_EQ(second[2 * 187], 699) << "the first pass plays to its last frame";
+  EXPECT_EQ(second[2 * 188], 0);
+  EXPECT_EQ(std::count(second.begin() + 2 * 188, second.end(), PcmSample{0}), 2 * (512 - 188));
+  EXPECT_TRUE(track.silent());
+  EXPECT_EQ(play(track, 512), std::vector<PcmSample>(1024, 0));
+  EXPECT_EQ(script->rewinds, 1);
 }
 
 TEST(RepeatingTrack, NoDecoderIsSilence) {

@@ -1,13 +1,17 @@
-// The track vantrel ships: its length, its seamless repeat, that the live
-// layer and the offline analysis agree on it, and how lively it makes the bars.
+// The track vantrel ships: built into the program byte for byte, its length,
+// its seamless repeat, that the live layer playing the built-in copy and the
+// offline analysis of the file agree on it, and how lively it makes the bars.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "audio/audio_backend.hpp"
+#include "audio/built_in_track.hpp"
 #include "audio/music_feed.hpp"
 #include "audio/track_analysis.hpp"
 #include "tools/compose/liveliness.hpp"
@@ -22,6 +26,15 @@ const std::filesystem::path shippedTrack{VANTREL_SHIPPED_TRACK};
 TrackAnalysis& track() {
   static TrackAnalysis decoded(shippedTrack);
   return decoded;
+}
+
+TEST(ShippedTrack, IsBuiltInByteForByte) {
+  std::ifstream in(shippedTrack, std::ios::binary);
+  const std::vector<char> file{std::istreambuf_iterator<char>(in), {}};
+  const std::span<const std::uint8_t> builtIn = builtInTrack();
+  ASSERT_EQ(builtIn.size(), file.size());
+  EXPECT_TRUE(std::equal(builtIn.begin(), builtIn.end(), file.begin(),
+                         [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
 }
 
 TEST(ShippedTrack, DecodesToItsFullLength) {
@@ -60,7 +73,7 @@ TEST(ShippedTrack, RepeatsWithoutAClick) {
 // leaves exactly the spectrum the offline analysis gives for each block.
 TEST(ShippedTrack, LiveLayerAndOfflineAnalysisAgreeRoundTheRepeat) {
   std::unique_ptr<PcmDecoder> decoder = makeDecoder();
-  ASSERT_TRUE(decoder->open(shippedTrack));
+  ASSERT_TRUE(decoder->openBytes(builtInTrack()));
   RepeatingTrack repeating(std::move(decoder));
   SpectrumArray live{};
   MusicFeed feed(live);

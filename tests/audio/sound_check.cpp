@@ -3,16 +3,19 @@
 // sounds. Raw sound is 44100 Hz stereo signed 16-bit little-endian, as
 // `parec` records it.
 //
-//   vantrel-sound-check compare RECORDING REFERENCE SECONDS [REPEATS [MAX_DIFFERENCE]]
+//   vantrel-sound-check compare RECORDING REFERENCE SECONDS [REPEATS [MAX_DIFFERENCE
+//                               [MIN_CORRELATION]]]
 //     REFERENCE is an MP3 (decoded by the audio layer's own decoder) or raw
 //     sound, played REPEATS times back to back (default 1). Over SECONDS of
 //     the reference, from its first sound: the recording holds the
 //     reference's first sound (nothing lost at the start), and in every
 //     0.1 s window the sample offset between recording and reference (found
 //     by cross-correlation) is the same, the normalised correlation is at
-//     least 0.99, the level matches within 5 % and no sample differs by
-//     more than MAX_DIFFERENCE of full scale (default 0.02). Prints one line
-//     of figures; exit status 0 when all hold, 1 when not, 2 on bad input.
+//     least MIN_CORRELATION (default 0.99; a lossy codec needs less), the
+//     level matches within 5 % and no sample differs by more than
+//     MAX_DIFFERENCE of full scale (default 0.02). Prints one line
+//     of figures, ending with the offset (recording frame minus reference
+//     frame); exit status 0 when all hold, 1 when not, 2 on bad input.
 //   vantrel-sound-check tone OUTPUT SECONDS
 //     Writes a loopable test sound: partials with a whole number of cycles
 //     in SECONDS, so the sound repeated back to back has no seam.
@@ -51,7 +54,7 @@ using Complex = std::complex<double>;
 
 constexpr std::ptrdiff_t windowFrames = pcmRate / 10;
 constexpr std::ptrdiff_t searchRadius = 2048;  // largest offset change looked for, each way
-constexpr double minimumCorrelation = 0.99;
+constexpr double defaultMinimumCorrelation = 0.99;
 constexpr double levelTolerance = 0.05;
 constexpr double fullScale = 32768.0;
 constexpr double silentRms = 64.0;
@@ -234,7 +237,7 @@ Difference largestDifference(const Sound& recording, const Sound& reference, std
 }
 
 int compare(const Sound& recordingSound, const Sound& referenceSound, double seconds,
-            double maxDifference) {
+            double maxDifference, double minimumCorrelation) {
   const std::vector<double> recording = monoOf(recordingSound);
   const std::vector<double> reference = monoOf(referenceSound);
   const std::ptrdiff_t first = firstSoundFrame(reference);
@@ -289,10 +292,11 @@ int compare(const Sound& recordingSound, const Sound& referenceSound, double sec
   const bool pass = startHeard && longEnough && failures == 0 && difference.size <= maxDifference;
   std::printf(
       "%s: first sound at recording frame %td (start %s); %d windows of 0.1 s over %.1f s, %d "
-      "off; worst correlation %.4f, worst level %.3f, largest difference %.4f at %.3f s\n",
+      "off; worst correlation %.4f, worst level %.3f, largest difference %.4f at %.3f s; "
+      "offset %td frames\n",
       pass ? "PASS" : "FAIL", first + startOffset, startHeard ? "heard" : "LOST", windows,
       static_cast<double>(end - first) / pcmRate, failures, worstCorrelation, worstLevel,
-      difference.size, static_cast<double>(difference.frame) / pcmRate);
+      difference.size, static_cast<double>(difference.frame) / pcmRate, startOffset);
   if (!longEnough)
     std::printf("  the reference or the recording is shorter than %.1f s\n", seconds);
   return pass ? 0 : 1;
@@ -346,7 +350,7 @@ std::ptrdiff_t onsetFrame(const Sound& sound) {
 int usage() {
   std::fprintf(stderr,
                "usage: vantrel-sound-check compare RECORDING REFERENCE SECONDS [REPEATS "
-               "[MAX_DIFFERENCE]]\n"
+               "[MAX_DIFFERENCE [MIN_CORRELATION]]]\n"
                "       vantrel-sound-check tone OUTPUT SECONDS\n"
                "       vantrel-sound-check burst OUTPUT SILENT_SECONDS BURST_SECONDS\n"
                "       vantrel-sound-check decode TRACK OUTPUT\n"
@@ -360,9 +364,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage();
   const std::string& action = args[0];
-  if (action == "compare" && args.size() >= 4 && args.size() <= 6) {
+  if (action == "compare" && args.size() >= 4 && args.size() <= 7) {
     const int repeats = args.size() >= 5 ? std::atoi(args[4].c_str()) : 1;
-    const double maxDifference = args.size() == 6 ? std::atof(args[5].c_str()) : 0.02;
+    const double maxDifference = args.size() >= 6 ? std::atof(args[5].c_str()) : 0.02;
+    const double minimumCorrelation =
+        args.size() == 7 ? std::atof(args[6].c_str()) : defaultMinimumCorrelation;
     const std::optional<Sound> recording = readRaw(args[1]);
     const std::optional<Sound> reference = loadReference(args[2], std::max(repeats, 1));
     if (!recording || !reference) {
@@ -370,7 +376,8 @@ int main(int argc, char** argv) {
                    (recording ? args[2] : args[1]).c_str());
       return 2;
     }
-    return compare(*recording, *reference, std::atof(args[3].c_str()), maxDifference);
+    return compare(*recording, *reference, std::atof(args[3].c_str()), maxDifference,
+                   minimumCorrelation);
   }
   if (action == "tone" && args.size() == 3) {
     return writeRaw(args[1], loopTone(std::atof(args[2].c_str()))) ? 0 : 2;

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 using testing::ScratchFolder;
 
 SoundOptions silentIn(const ScratchFolder& folder) {
-  return {.openDevice = false, .musicFolders = {folder.path()}};
+  return {.openDevice = false, .musicFolders = {folder.path()}, .builtInMusic = {}};
 }
 
 // The frame loop's side of the sharing: the spectrum read in place on

@@ -8,6 +8,13 @@
 #        Esc ends it and the console shows cmd's lines again.
 #   end: started from cmd the same way, the whole show runs, ends by itself
 #        with exit status 0 and the console shows cmd's lines again.
+#   views: playing a track that stands every bar at a height of its own, in
+#        a pane of 80 x 24 the demo shows the whole picture at half height
+#        (every bar on the bottom row, the letters), and in one of 80 x 50
+#        the exact view; Esc ends both with status 0. (Wine's console reads
+#        the terminal's size once, at its start, and reports no resize to
+#        its programs, so a resize during the show is tested in the console
+#        tests, by the console's own size change events.)
 # (Ctrl+C is not tried under cmd: wine's terminal console sends it to every
 # process in the terminal's foreground group, and it ends cmd.)
 set -euo pipefail
@@ -51,11 +58,15 @@ check_no_console() {
 # demo from the same cmd; or the demo alone.
 first_line="vantrel-test: a line the user had before the show"
 second_line="vantrel-test: and a second one"
+pane_rows=50
+demo_arguments=()
 start_demo() {
   local how=$1 run
   rm -f "$status"
   if [[ $how == alone ]]; then
-    printf -v run 'cd %q && %q %q; echo $? > %q; sleep 300' "$folder" "$wine" "$demo" "$status"
+    printf -v run 'cd %q && %q %q' "$folder" "$wine" "$demo"
+    ((${#demo_arguments[@]} == 0)) || run+=$(printf ' %q' "${demo_arguments[@]}")
+    printf -v run '%s; echo $? > %q; sleep 300' "$run" "$status"
   else
     # cmd takes no quotes inside its one argument as wine passes it on.
     local commands="echo $first_line& echo $second_line& Z:${demo//\//\\}"
@@ -67,7 +78,7 @@ start_demo() {
   tmux -L "$socket" kill-server 2>/dev/null || true
   servers=$((servers + 1))
   socket="vantrel-wine-$mode-$$-$servers"
-  tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y 50 \
+  tmux -L "$socket" -f /dev/null new-session -d -s demo -x 80 -y "$pane_rows" \
     env WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
     LANG=C.UTF-8 bash -c "$run"
   wait_for 60 shows_blocks || fail "no picture within 60 s"
@@ -88,7 +99,32 @@ check_console_given_back() {
   return 0
 }
 
+# The pane shows VIEW (exact or fitted) of the whole picture, within 30 s
+# (the music must start and the letters scroll in).
+shows_view() {
+  tmux -L "$socket" capture-pane -p -e -t demo >"$work/pane.txt"
+  python3 "$(dirname "$0")/wine_pane_view.py" "$work/pane.txt" "$1" >"$work/view.txt"
+}
+check_view() {
+  local rows=$1 view=$2
+  pane_rows=$rows
+  start_demo alone
+  wait_for 30 shows_view "$view" || fail "$(cat "$work/view.txt") in a pane of 80 x $rows"
+  tmux -L "$socket" send-keys -t demo Escape
+  wait_for 20 has_ended || fail "Esc did not end the demo within 20 s"
+  ended_with_status_0 "Esc in a pane of 80 x $rows"
+}
+
 case $mode in
+  views)
+    python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import test_music
+test_music.write_track(sys.argv[2], sys.argv[3], seconds=40)' \
+      "$(dirname "$0")/../platform/real_terminals" "$work/tones.mp3" "$work/tones.wav"
+    demo_arguments=(--music "$(winepath -w "$work/tones.mp3")")
+    check_view 24 fitted
+    check_view 50 exact
+    echo "the whole picture at 80 x 24 (fitted) and at 80 x 50 (exact)"
+    ;;
   esc)
     check_no_console
     start_demo alone

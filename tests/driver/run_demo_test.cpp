@@ -17,7 +17,7 @@ using testing::FakeConsole;
 int runWith(FakeConsole& console) {
   FakeClock clock;
   // No sound device and no music file: the layer answers every call silently.
-  SoundSystem sound({.openDevice = false, .musicFolders = {}});
+  SoundSystem sound({.openDevice = false, .musicFolders = {}, .builtInMusic = {}});
   return runDemo({console, clock, sound});
 }
 
@@ -83,7 +83,7 @@ TEST(RunDemo, StartsTheMusicSoThatTheBarsMoveWithIt) {
   testing::writeSineMp3(folder / "BlueNoise.mp3", 44100, 2, 440.0, 2.0, 0.8);
   BarWatchingConsole console;
   FakeClock clock;
-  SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}});
+  SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}, .builtInMusic = {}});
   EXPECT_EQ(runDemo({console, clock, sound}), 0);
   EXPECT_TRUE(console.sawBars) << "no bar in " << console.frames << " frames";
 }

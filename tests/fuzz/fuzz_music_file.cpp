@@ -1,6 +1,7 @@
 // The music file as the demo opens it on POSIX (libmpg123 behind our
 // decoder) over arbitrary file bytes: no crash, reads within what was asked,
-// and a rewound track reads the same samples again.
+// a rewound track reads the same samples again, and the same bytes opened in
+// memory (as the built-in track is) read as the file does.
 
 #include <unistd.h>
 
@@ -48,5 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(decoder.read(again.data(), chunk) == firstCount && again == first,
             "the rewound track reads other samples");
   }
+  Mpg123Decoder inMemory;
+  require(inMemory.openBytes({data, size}), "the file opens, its bytes in memory do not");
+  std::vector<PcmSample> fromMemory(chunk * pcmChannels);
+  require(inMemory.read(fromMemory.data(), chunk) == firstCount && fromMemory == first,
+          "the bytes in memory read other samples than the file");
   return 0;
 }

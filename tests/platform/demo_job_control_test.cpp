@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "shared_terminal_state.hpp"
 #include "terminal_emulator.hpp"
 
 extern char** environ;
@@ -32,6 +33,8 @@ namespace vantrel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::givenBackAsFound;
+using testing::SharedTerminalState;
 using testing::TerminalEmulator;
 
 // What the shell tells the test, one record per event.
@@ -109,7 +112,7 @@ class ShellSession {
     size.ws_col = 80;
     size.ws_row = 50;
     ::ioctl(near_, TIOCSWINSZ, &size);
-    ::tcgetattr(far_, &foundModes_);
+    found_ = SharedTerminalState::of(far_);
     int reports[2];
     int commands[2];
     EXPECT_EQ(::pipe(reports), 0);
@@ -155,11 +158,11 @@ class ShellSession {
   ShellSession& operator=(const ShellSession&) = delete;
 
   pid_t demo() const { return demo_; }
-  const termios& foundModes() const { return foundModes_; }
-  termios modes() const {
-    termios now{};
-    ::tcgetattr(far_, &now);
-    return now;
+  const termios& foundModes() const { return found_.modes; }
+  termios modes() const { return SharedTerminalState::of(far_).modes; }
+  // The shell's terminal is as the shell had it before the demo started.
+  ::testing::AssertionResult givenBack() const {
+    return givenBackAsFound(found_, SharedTerminalState::of(far_));
   }
   // Closes the terminal, as closing its window does.
   void hangUp() {
@@ -168,6 +171,8 @@ class ShellSession {
     ::close(std::exchange(near_, -1));
   }
   void setModes(const termios& modes) { ::tcsetattr(far_, TCSANOW, &modes); }
+  // Stops or restarts the terminal's output, as flow control does.
+  void pauseOutput(bool paused) { ::tcflow(far_, paused ? TCOOFF : TCOON); }
   void type(std::string_view keys) {
     ASSERT_EQ(::write(near_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
@@ -207,7 +212,7 @@ class ShellSession {
   int commands_ = -1;
   pid_t shell_ = -1;
   pid_t demo_ = -1;
-  termios foundModes_{};
+  SharedTerminalState found_;
   std::mutex mutex_;
   std::string received_;
   std::atomic<bool> stop_{false};
@@ -239,11 +244,6 @@ bool showThenStop(ShellSession& session, TerminalEmulator& terminal, std::string
   return stopped && stopped->kind == Report::stopped;
 }
 
-bool sameModes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
-         std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
-}
-
 bool endedWith(const std::optional<Report>& report, int exitStatus) {
   return report && report->kind == Report::ended && WIFEXITED(report->value) &&
          WEXITSTATUS(report->value) == exitStatus;
@@ -266,7 +266,7 @@ TEST(DemoJobControl, StopGivesTheTerminalBackAndContinueTakesItAgain) {
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
   EXPECT_NE(seen.find("\x1b[?25h"), std::string::npos) << "the give-back shows the cursor itself";
-  EXPECT_TRUE(sameModes(session.modes(), session.foundModes())) << "modes given back";
+  EXPECT_TRUE(session.givenBack());
 
   seen.clear();
   session.command(foreground);
@@ -278,6 +278,7 @@ TEST(DemoJobControl, StopGivesTheTerminalBackAndContinueTakesItAgain) {
 
   session.type("\x1b");
   EXPECT_TRUE(endedWith(session.nextReport(3s), 0)) << "Esc after the resume ends it";
+  EXPECT_TRUE(session.givenBack());
 }
 
 // Continued in the background, the demo leaves the terminal to the shell
@@ -302,6 +303,7 @@ TEST(DemoJobControl, ContinuedInTheBackgroundItLeavesTheTerminalAlone) {
   }));
   session.type("\x1b");
   EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
+  EXPECT_TRUE(session.givenBack());
 }
 
 // A stop the demo is not asked about (SIGSTOP), and a shell that leaves the
@@ -332,6 +334,7 @@ TEST(DemoJobControl, SigtermToAStoppedBackgroundJobEndsIt) {
   ASSERT_TRUE(ended) << "no report within a second";
   ASSERT_EQ(ended->kind, Report::ended) << "stopped again instead of ending";
   EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+  EXPECT_TRUE(session.givenBack());
 }
 
 TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
@@ -341,6 +344,7 @@ TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
   const std::optional<Report> ended = session.nextReport(1s);
   ASSERT_TRUE(ended) << "still running a second after SIGTERM";
   EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+  EXPECT_TRUE(session.givenBack()) << "the give-back's writes gave up on a full terminal";
   // When the terminal reads again, the give-back is there to be read.
   session.startReading();
   TerminalEmulator terminal(80, 50);
@@ -348,6 +352,24 @@ TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
   waitUntil(
       session, terminal, seen, [&] { return seen.find("\x1b[?1049l") != std::string::npos; }, 2s);
   EXPECT_NE(seen.find("\x1b[?1049l"), std::string::npos);
+}
+
+// A terminal whose output is paused (flow control, as Ctrl+S pauses one)
+// takes nothing, and throwing its queue away makes no room: the give-back's
+// writes must give up within their limit, and SIGTERM end the demo at once.
+TEST(DemoJobControl, SigtermEndsItWhileTheTerminalsOutputIsPaused) {
+  ShellSession session;
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  ASSERT_TRUE(waitUntil(session, terminal, seen, [&] { return terminal.alternateScreen; }));
+  session.pauseOutput(true);
+  std::this_thread::sleep_for(300ms);
+  ::kill(session.demo(), SIGTERM);
+  const std::optional<Report> ended = session.nextReport(1s);
+  session.pauseOutput(false);
+  ASSERT_TRUE(ended) << "still running a second after SIGTERM";
+  EXPECT_TRUE(WIFSIGNALED(ended->value) && WTERMSIG(ended->value) == SIGTERM);
+  EXPECT_TRUE(session.givenBack());
 }
 
 TEST(DemoJobControl, ClosingTheTerminalEndsTheDemoAtOnce) {

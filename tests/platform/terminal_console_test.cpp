@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/code_page_437.hpp"
+#include "shared_terminal_state.hpp"
 #include "terminal_emulator.hpp"
 
 // Counts the allocations this thread makes while `countAllocations` is set.
@@ -53,6 +54,8 @@ void operator delete(void* memory, std::size_t) noexcept {
 namespace vantrel {
 namespace {
 
+using testing::givenBackAsFound;
+using testing::SharedTerminalState;
 using testing::TerminalEmulator;
 
 constexpr std::string_view title = "Vantrel  Copy me!";
@@ -115,6 +118,36 @@ class PseudoTerminal {
     tcgetattr(far_, &current);
     return current;
   }
+  // Fills the terminal's output queue to the brim, as a terminal that has
+  // stopped reading leaves it, through a description of its own (the shared
+  // one stays blocking); returns the bytes queued.
+  std::size_t fillQueue(char filler) {
+    const int another = open(ptsname(near_), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    const std::array<char, 256> bytes = [filler] {
+      std::array<char, 256> all{};
+      all.fill(filler);
+      return all;
+    }();
+    std::size_t queued = 0;
+    for (ssize_t count; (count = write(another, bytes.data(), bytes.size())) > 0;) {
+      queued += static_cast<std::size_t>(count);
+    }
+    close(another);
+    return queued;
+  }
+  // What the terminal holds, read until nothing more comes for 200 ms (the
+  // test's own reads only).
+  std::string drain() {
+    std::string all;
+    for (int quiet = 0; quiet < 20; ++quiet) {
+      const std::size_t before = received_.size();
+      readAvailable();
+      if (received_.size() > before) quiet = 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::lock_guard lock(mutex_);
+    return std::exchange(received_, {});
+  }
 
  private:
   void readAvailable() {
@@ -139,14 +172,6 @@ class PseudoTerminal {
   std::atomic<bool> stop_{false};
   std::thread reader_;
 };
-
-::testing::AssertionResult sameModes(const termios& a, const termios& b) {
-  if (a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-      a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc)) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "terminal modes differ";
-}
 
 char32_t shownCharacter(Cell cell) {
   return codePage437ToUnicode[cell.character & 0xFF];
@@ -177,7 +202,7 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
   PseudoTerminal pty;
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed("shell prompt$ ");
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   TerminalConsole console(pty.fd(), pty.fd());
 
   setUpWindow(console);
@@ -203,7 +228,7 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
 
   pty.type("keys typed during the show");
   console.restore();
-  EXPECT_TRUE(sameModes(pty.modes(), before));
+  EXPECT_TRUE(givenBackAsFound(before, SharedTerminalState::of(pty.fd())));
   int unread = -1;
   ASSERT_EQ(ioctl(pty.fd(), FIONREAD, &unread), 0);
   EXPECT_EQ(unread, 0) << "keys left unread must not spill into the shell";
@@ -410,12 +435,51 @@ std::optional<int> statusAfterShowing(PseudoTerminal& pty, End end) {
 }
 
 // The terminal is as it was before the console took it.
-void expectGivenBack(PseudoTerminal& pty, const termios& before) {
-  EXPECT_TRUE(sameModes(pty.modes(), before));
+void expectGivenBack(PseudoTerminal& pty, const SharedTerminalState& before) {
+  EXPECT_TRUE(givenBackAsFound(before, SharedTerminalState::of(pty.fd())));
   TerminalEmulator terminal(screenColumns, screenRows);
   terminal.feed(pty.output());
   EXPECT_FALSE(terminal.alternateScreen);
   EXPECT_TRUE(terminal.cursorVisible);
+}
+
+// A stop while the terminal reads nothing: the give-back gets what room
+// there is and then gives up, and nothing already sent is thrown away (only
+// an end may do that), since the show comes back to this terminal.
+TEST(TerminalConsole, AStopOnATerminalThatReadsNothingThrowsNothingAway) {
+  PseudoTerminal pty(false);
+  int ready[2];
+  int go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    // A process group of its own, whose parent (this test) is in another
+    // group of the session: never orphaned, so the stop stops it however
+    // the test was started.
+    setpgid(0, 0);
+    TerminalConsole console(pty.fd(), pty.fd());
+    setUpWindow(console);
+    present(console, patternScreen());
+    char byte = 'r';
+    if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(98);
+    raise(SIGTSTP);
+    console.pollKey();  // stops here
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  const std::size_t queued = pty.fillQueue('~');
+  ASSERT_EQ(write(go[1], &byte, 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+  EXPECT_TRUE(WIFSTOPPED(status));
+  const std::string held = pty.drain();
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+  EXPECT_NE(held.find("\x1b[?1049h"), std::string::npos) << "the take-over was thrown away";
+  EXPECT_EQ(static_cast<std::size_t>(std::count(held.begin(), held.end(), '~')), queued);
 }
 
 class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
@@ -423,7 +487,7 @@ class TerminalConsoleSignal : public ::testing::TestWithParam<int> {};
 TEST_P(TerminalConsoleSignal, RestoresThenEndsWithTheSignal) {
   const int signalNumber = GetParam();
   PseudoTerminal pty(false);
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   const std::optional<int> status = statusAfterShowing(pty, [&] { raise(signalNumber); });
   ASSERT_TRUE(status);
   ASSERT_TRUE(WIFSIGNALED(*status)) << "exit status " << WEXITSTATUS(*status);
@@ -454,7 +518,7 @@ TEST(TerminalConsole, RestoresAfterAStackOverflow) {
   GTEST_SKIP() << "ThreadSanitizer runs signal handlers its own way";
 #endif
   PseudoTerminal pty(false);
-  const termios before = pty.modes();
+  const SharedTerminalState before = SharedTerminalState::of(pty.fd());
   const std::optional<int> status = statusAfterShowing(pty, [] {
     // A small stack overflows soon; the limit holds for the stack's growth.
     const rlimit smallStack{1 << 20, 1 << 20};

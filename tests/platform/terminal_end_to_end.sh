@@ -2,8 +2,9 @@
 # The demo on a real terminal, a tmux pane of 80 x 50: it takes the terminal
 # over (alternate screen, hidden cursor, title) and draws its picture; then,
 # whichever way it ends (Esc, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV), it exits
-# with the expected status and leaves the terminal's modes (`stty -g`), main
-# screen and cursor exactly as it found them. Without a terminal it refuses
+# with the expected status and leaves the terminal's modes (`stty -g`), the
+# file status flags of the open terminal it shares with the shell (O_NONBLOCK
+# among them, read from /proc), main screen and cursor exactly as it found them. Without a terminal it refuses
 # to start: status 2, one line on stderr, nothing on stdout.
 #
 # Usage: terminal_end_to_end.sh VANTREL_BINARY SOURCE_DIR
@@ -41,9 +42,14 @@ shift 3
 ulimit -c 0
 cd "$music_dir"
 stty -g >"$work/stty.before"
+# Read on fd 0, the pane's terminal: fd 1 is the redirection while it runs.
+status_flags() { sed -n 's/^flags:[[:space:]]*//p' "/proc/$$/fdinfo/0"; }
+status_flags >"$work/flags.before"
 echo "main screen line"
 sh -c 'echo $$ >"$0/pid"; exec "$@"' "$work" "$@" "$vantrel"
-echo $? >"$work/status.part" && mv "$work/status.part" "$work/status"
+status=$?
+status_flags >"$work/flags.after"
+echo $status >"$work/status.part" && mv "$work/status.part" "$work/status"
 stty -g >"$work/stty.after"
 for _ in $(seq 300); do [ -e "$work/release" ] && break; sleep 0.1; done
 PANE
@@ -58,7 +64,7 @@ music_dir="$source_dir/assets"
 run_case() {
   case_name=$1
   local ending=$2 expected=$3
-  rm -f "$work"/{pid,status,stty.before,stty.after,release}
+  rm -f "$work"/{pid,status,stty.before,stty.after,flags.before,flags.after,release}
   on_tmux new-session -d -s "$case_name" -x 80 -y 50 \
     "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir'"
   if ! wait_for 20 test -s "$work/pid" || ! wait_for 20 pane_shows '#{alternate_on}' 1; then
@@ -84,6 +90,9 @@ run_case() {
   wait_for 5 test -s "$work/stty.after" || true
   [[ $(cat "$work/status") == "$expected" ]] || fail "exit status $(cat "$work/status"), wanted $expected"
   cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored"
+  if [[ ! -s $work/flags.before ]] || ! cmp -s "$work/flags.before" "$work/flags.after"; then
+    fail "file status flags of the shell's terminal $(cat "$work/flags.before") before, $(cat "$work/flags.after") after"
+  fi
   pane_shows '#{alternate_on}' 0 || fail "still on the alternate screen"
   pane_shows '#{cursor_flag}' 1 || fail "cursor still hidden"
   on_tmux capture-pane -p -t "$case_name" | grep -aq "main screen line" ||

@@ -11,17 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "audio/spectrum.hpp"
-#include "driver/demo.hpp"
 #include "platform/code_page_437.hpp"
 #include "platform/terminal/terminal_abilities.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
 #include "screen/console_palette.hpp"
+#include "support/demo_frames.hpp"
 #include "terminal_emulator.hpp"
 
 namespace vantrel {
 namespace {
 
+using testing::DemoFrames;
+using testing::fittedQuadrants;
+using testing::halvesOf;
+using testing::Quadrants;
 using testing::ShownCell;
 using testing::TerminalEmulator;
 
@@ -55,8 +58,6 @@ const std::map<char32_t, std::array<bool, 4>> quadrantsOf = {
     {U'\u2588', {1, 1, 1, 1}},
 };
 
-using Quadrants = std::array<int, 4>;  // console colours, in the order above
-
 // What a fitted cell shows, quadrant by quadrant; a line character counts
 // as its background. Colours that are no console colour read as -1.
 Quadrants quadrantsShown(const ShownCell& cell) {
@@ -67,44 +68,6 @@ Quadrants quadrantsShown(const ShownCell& cell) {
     colours[quadrant] = consoleColourOf(lit ? cell.foregroundRgb : cell.backgroundRgb);
   }
   return colours;
-}
-
-// The left and right halves of a picture cell at half height: a cell split
-// into top and bottom keeps its top half.
-std::array<int, 2> halvesOf(Cell cell) {
-  const int foreground = cell.attribute & 0xF;
-  const int background = (cell.attribute >> 4) & 0xF;
-  switch (cell.character) {
-    case 219:
-    case 223:
-      return {foreground, foreground};
-    case 221:
-      return {foreground, background};
-    case 222:
-      return {background, foreground};
-    default:
-      return {background, background};
-  }
-}
-
-// The quadrants the fitted view must show for picture rows 2 x row and the
-// next: at most two colours, a two-coloured half giving way (to its left
-// colour) beside a third.
-Quadrants fittedQuadrants(const CellScreen& picture, int row, int column) {
-  std::array<int, 2> top = halvesOf(picture[cellIndex(2 * row, column + 1)]);
-  std::array<int, 2> bottom = halvesOf(picture[cellIndex(2 * row + 1, column + 1)]);
-  const auto colours = [&] {
-    std::vector<int> distinct;
-    for (int colour : {top[0], top[1], bottom[0], bottom[1]}) {
-      if (std::find(distinct.begin(), distinct.end(), colour) == distinct.end()) {
-        distinct.push_back(colour);
-      }
-    }
-    return distinct.size();
-  };
-  if (colours() > 2) top[1] = top[0];
-  if (colours() > 2) bottom[1] = bottom[0];
-  return {top[0], top[1], bottom[0], bottom[1]};
 }
 
 std::string describe(const Quadrants& quadrants) {
@@ -180,35 +143,6 @@ std::string describe(const Quadrants& quadrants) {
   }
   return ::testing::AssertionSuccess();
 }
-
-// The demo's own frames, with bars of every height from 1 to 49 that move
-// from frame to frame.
-class DemoFrames {
- public:
-  DemoFrames() {
-    prepareScroller(*demo_);
-    prepareParticles(*demo_, 7);
-    demo_->spectrum = spectrum_->data();
-  }
-  const CellScreen& next() {
-    ++frame_;
-    for (int column = 1; column <= screenColumns; ++column) {
-      const double height = (column * 7 + frame_) % 49 + 1;
-      for (int entry = 3 * column - 2; entry <= 3 * column; ++entry) {
-        (*spectrum_)[static_cast<std::size_t>(entry)].store(
-            static_cast<float>((height + 0.5) / 500));
-      }
-    }
-    drawFrame(*demo_);
-    return demo_->cellScreen;
-  }
-  int barHeight(int column) const { return (column * 7 + frame_) % 49 + 1; }
-
- private:
-  std::unique_ptr<Demo> demo_ = std::make_unique<Demo>();
-  std::unique_ptr<SpectrumArray> spectrum_ = std::make_unique<SpectrumArray>();
-  int frame_ = 0;
-};
 
 constexpr RenderStyle directColour{.colours = ColourMode::direct};
 
@@ -395,6 +329,13 @@ TEST(TerminalAbilities, FindsACursorReportAmongOtherBytes) {
   EXPECT_FALSE(findCursorReport("\x1b[;2R"));
   EXPECT_FALSE(findCursorReport("\x1b[1;2~"));
   EXPECT_FALSE(findCursorReport("\x1b[123456;2R")) << "a row too long to be a report";
+  // The query is asked on the shell's line, which in a tall terminal is far down.
+  const auto farDown = findCursorReport("\x1b[143;3R");
+  ASSERT_TRUE(farDown);
+  EXPECT_EQ(farDown->row, 143);
+  EXPECT_EQ(farDown->column, 3);
+  EXPECT_EQ(findCursorReport("\x1b[12345;2R").value_or(CursorReport{}).row, 12345)
+      << "five digits are a report";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace vantrel::frames {
@@ -56,10 +57,37 @@ TEST(FramesOptions, SaysWhatIsWrongInOneLine) {
       {{"--seed", "4294967296"},
        "--seed must be a whole number from 0 to 4294967295, not '4294967296'"},
       {{"--seed", "1", "--spectrum", "noise"}, "--spectrum must be silence or music, not 'noise'"},
+      {{"--seed", "1", "--video", "show.avi"}, "--video makes .mp4 or .mkv files, not 'show.avi'"},
+      {{"--seed", "1", "--fps", "60"}, "--fps is for --video"},
+      {{"--seed", "1", "--cast", "a.cast", "--scale", "2"}, "--scale is for --video"},
+      {{"--seed", "1", "--video", "a.mp4", "--fps", "241"},
+       "--fps must be a whole number from 1 to 240, not '241'"},
+      {{"--seed", "1", "--video", "a.mp4", "--scale", "9"},
+       "--scale must be a whole number from 1 to 8, not '9'"},
       {{"--frames", "3"}, "--seed N is required"},
       {{}, "--seed N is required"},
   };
   for (const auto& [args, error] : cases) EXPECT_EQ(parse(args).error, error);
+}
+
+TEST(FramesOptions, RecordsTheWholeShowWithItsMusicUnlessToldOtherwise) {
+  const ParsedOptions video = parse({"--seed", "1", "--video", "show.mp4"});
+  ASSERT_EQ(video.error, "");
+  EXPECT_EQ(video.options.frames, std::numeric_limits<int>::max());
+  EXPECT_EQ(video.options.spectrum, SpectrumChoice::music);
+  EXPECT_EQ(video.options.outputRate, 0);
+  EXPECT_EQ(video.options.videoScale, 0);
+  const ParsedOptions cast =
+      parse({"--spectrum", "silence", "--cast", "show.cast", "--frames", "9", "--seed", "1"});
+  ASSERT_EQ(cast.error, "");
+  EXPECT_EQ(cast.options.frames, 9);
+  EXPECT_EQ(cast.options.spectrum, SpectrumChoice::silence);
+  EXPECT_EQ(cast.options.castPath, "show.cast");
+  const ParsedOptions sixty =
+      parse({"--seed", "1", "--video", "show.MKV", "--fps", "60", "--scale", "3"});
+  ASSERT_EQ(sixty.error, "");
+  EXPECT_EQ(sixty.options.outputRate, 60);
+  EXPECT_EQ(sixty.options.videoScale, 3);
 }
 
 TEST(FramesOptions, HelpStopsTheParse) {

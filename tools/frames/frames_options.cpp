@@ -4,6 +4,8 @@
 #include <limits>
 #include <optional>
 
+#include "tools/frames/video_file.hpp"
+
 namespace vantrel::frames {
 
 namespace {
@@ -33,6 +35,8 @@ class OptionReader {
 
   ParsedOptions read() {
     bool seedGiven = false;
+    bool framesGiven = false;
+    bool spectrumGiven = false;
     while (next_ < args_.size() && parsed_.error.empty()) {
       const std::string_view name = args_[next_++];
       if (name == "--help" || name == "-h") {
@@ -44,21 +48,32 @@ class OptionReader {
         seedGiven = true;
       } else if (name == "--frames") {
         readCount(name, parsed_.options.frames);
+        framesGiven = true;
       } else if (name == "--every") {
         readCount(name, parsed_.options.every);
       } else if (name == "--spectrum") {
         readSpectrum();
+        spectrumGiven = true;
       } else if (name == "--dump") {
         readPath(name, parsed_.options.dumpPath);
       } else if (name == "--png") {
         readPath(name, parsed_.options.pngDir);
       } else if (name == "--glyphs") {
         readPath(name, parsed_.options.glyphsPath);
+      } else if (name == "--video") {
+        readPath(name, parsed_.options.videoPath);
+      } else if (name == "--fps") {
+        readCount(name, parsed_.options.outputRate, highestOutputRate);
+      } else if (name == "--scale") {
+        readCount(name, parsed_.options.videoScale, highestVideoScale);
+      } else if (name == "--cast") {
+        readPath(name, parsed_.options.castPath);
       } else {
         fail("unknown option " + quoted(name));
       }
     }
     if (parsed_.error.empty() && !seedGiven) fail("--seed N is required");
+    if (parsed_.error.empty()) checkRecordings(framesGiven, spectrumGiven);
     return parsed_;
   }
 
@@ -87,15 +102,35 @@ class OptionReader {
     parsed_.options.seed = *seed;
   }
 
-  void readCount(std::string_view name, int& count) {
+  void readCount(std::string_view name, int& count, int highest = std::numeric_limits<int>::max()) {
     const auto text = value(name);
     if (!text) return;
-    const auto number = parseNumber<int>(*text, 1, std::numeric_limits<int>::max());
+    const auto number = parseNumber<int>(*text, 1, highest);
     if (!number) {
-      fail(std::string(name) + " must be a whole number of at least 1, not " + quoted(*text));
+      const std::string range = highest == std::numeric_limits<int>::max()
+                                    ? "of at least 1"
+                                    : "from 1 to " + std::to_string(highest);
+      fail(std::string(name) + " must be a whole number " + range + ", not " + quoted(*text));
       return;
     }
     count = *number;
+  }
+
+  // A video or a recording is of the whole show with its music unless the
+  // command line says otherwise; the video's kind is its extension.
+  void checkRecordings(bool framesGiven, bool spectrumGiven) {
+    FramesOptions& options = parsed_.options;
+    const bool recording = !options.videoPath.empty() || !options.castPath.empty();
+    if (recording && !framesGiven) options.frames = std::numeric_limits<int>::max();
+    if (recording && !spectrumGiven) options.spectrum = SpectrumChoice::music;
+    if (options.videoPath.empty()) {
+      if (options.outputRate != 0) fail("--fps is for --video");
+      if (options.videoScale != 0) fail("--scale is for --video");
+      return;
+    }
+    if (!videoKindOf(options.videoPath)) {
+      fail("--video makes .mp4 or .mkv files, not " + quoted(options.videoPath));
+    }
   }
 
   void readSpectrum() {

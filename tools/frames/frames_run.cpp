@@ -1,5 +1,6 @@
 #include "tools/frames/frames_run.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,10 +8,14 @@
 #include <memory>
 
 #include "driver/demo.hpp"
+#include "tools/frames/cast_file.hpp"
 #include "tools/frames/console_picture.hpp"
+#include "tools/frames/finished_file.hpp"
 #include "tools/frames/frame_dump.hpp"
 #include "tools/frames/png_file.hpp"
+#include "tools/frames/progress_line.hpp"
 #include "tools/frames/spectrum_feed.hpp"
+#include "tools/frames/video_file.hpp"
 
 namespace vantrel::frames {
 
@@ -25,6 +30,24 @@ std::string cannotWrite(const std::string& path, const std::string& reason) {
   return "cannot write '" + path + "': " + reason;
 }
 
+// The frames the whole show presents: the scroller fetches a character every
+// two glyph widths of calls and ends the show, unpresented, in the frame that
+// fetches past the last one.
+int wholeShowFrames(const Scroller& scroller) {
+  return (scroller.scrollLength - 1) * 2 * glyphWidth - 1;
+}
+
+// Where a recording goes: nowhere that is a folder, and a name of its own
+// while it is written.
+std::unique_ptr<FinishedFile> startRecording(const std::string& path, std::string& error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    error = cannotWrite(path, "it is a folder");
+    return nullptr;
+  }
+  return std::make_unique<FinishedFile>(path);
+}
+
 std::string pictureName(const std::string& dir, int frame) {
   char name[32];
   std::snprintf(name, sizeof name, "frame-%05d.png", frame);
@@ -36,8 +59,10 @@ class FramesRun {
   explicit FramesRun(const FramesOptions& options) : options_(options) {}
 
   FramesResult run() {
-    if (!openOutputs() || !startUp()) return failed();
-    if (!runFrameLoop() || !closeDump()) return failed();
+    if (!openOutputs() || !startUp() || !openVideo()) return failed();
+    const bool ran = runFrameLoop();
+    progress_.finish();
+    if (!ran || !closeDump() || !finishRecordings()) return failed();
     return {};
   }
 
@@ -56,7 +81,31 @@ class FramesRun {
         return fail(cannotWrite(options_.pngDir, "not a directory that can be made"));
       }
     }
-    return true;
+    return openCast();
+  }
+
+  bool openCast() {
+    if (options_.castPath.empty()) return true;
+    castFile_ = startRecording(options_.castPath, error_);
+    if (!castFile_) return false;
+    std::string reason;
+    cast_ = CastFile::open(castFile_->temporaryPath(), reason);
+    return cast_ != nullptr || fail(cannotWrite(options_.castPath, reason));
+  }
+
+  // After start-up, which has the music the video plays.
+  bool openVideo() {
+    if (options_.videoPath.empty()) return true;
+    videoFile_ = startRecording(options_.videoPath, error_);
+    if (!videoFile_) return false;
+    VideoSettings settings;
+    settings.kind = *videoKindOf(options_.videoPath);
+    settings.scale =
+        options_.videoScale != 0 ? options_.videoScale : defaultVideoScale(settings.kind);
+    settings.outputRate = options_.outputRate;
+    std::string reason;
+    video_ = VideoFile::open(videoFile_->temporaryPath(), settings, feed_->sound(), reason);
+    return video_ != nullptr || fail(cannotWrite(options_.videoPath, reason));
   }
 
   // The demo's start-up in its order, less the console and the audio device,
@@ -69,7 +118,8 @@ class FramesRun {
         !writePicture(options_.glyphsPath, drawGlyphSheet(demo_->glyphTable))) {
       return false;
     }
-    if (options_.spectrum == SpectrumChoice::music) {
+    // The video plays the music whatever the bars are given.
+    if (options_.spectrum == SpectrumChoice::music || !options_.videoPath.empty()) {
       std::string reason;
       feed_ = openMusicFeed(reason);
       if (!feed_) return fail("cannot analyse the music: " + reason);
@@ -85,12 +135,43 @@ class FramesRun {
 
   // Up to options_.frames frames, or until the scroller runs out of message.
   bool runFrameLoop() {
+    const bool recording = video_ || cast_;
+    progress_ = ProgressLine(std::min(options_.frames, wholeShowFrames(demo_->scroller)),
+                             recording && ProgressLine::stderrIsTerminal());
     for (int frame = 1;; ++frame) {
-      if (feed_) feed_->fill(musicSecondsAtFrame(frame), *spectrum_);
+      if (feed_ && options_.spectrum == SpectrumChoice::music) {
+        feed_->fill(musicSecondsAtFrame(frame), *spectrum_);
+      }
       if (drawFrame(*demo_) == FrameOutcome::messageEnded) return writeLine(endedLine(frame));
-      if (isShown(frame) && !showFrame(frame)) return false;
+      const bool shown = isShown(frame);
+      if (shown || video_) drawCellScreen(demo_->cellScreen, demo_->glyphTable, picture_);
+      if (shown && !showFrame(frame)) return false;
+      if (!recordFrame(frame)) return false;
+      progress_.update(frame);
       if (frame == options_.frames) return true;
     }
+  }
+
+  bool recordFrame(int frame) {
+    if (video_ && !video_->addFrame(frame, picture_)) {
+      return fail(cannotWrite(options_.videoPath, video_->error()));
+    }
+    if (cast_ && !cast_->addFrame(frame, demo_->cellScreen)) {
+      return fail(cannotWrite(options_.castPath, cast_->error()));
+    }
+    return true;
+  }
+
+  // Completes each recording and only then gives it its name.
+  bool finishRecordings() {
+    std::string reason;
+    if (video_ && !(video_->finish() && videoFile_->finish(reason))) {
+      return fail(cannotWrite(options_.videoPath, reason.empty() ? video_->error() : reason));
+    }
+    if (cast_ && !(cast_->finish() && castFile_->finish(reason))) {
+      return fail(cannotWrite(options_.castPath, reason.empty() ? cast_->error() : reason));
+    }
+    return true;
   }
 
   bool isShown(int frame) const { return frame == 1 || frame % options_.every == 0; }
@@ -98,7 +179,6 @@ class FramesRun {
   bool showFrame(int frame) {
     if (!writeLine(frameLine(frame, *demo_, *spectrum_))) return false;
     if (options_.pngDir.empty()) return true;
-    drawCellScreen(demo_->cellScreen, demo_->glyphTable, picture_);
     return writePicture(pictureName(options_.pngDir, frame), picture_);
   }
 
@@ -133,6 +213,11 @@ class FramesRun {
   std::unique_ptr<Demo> demo_;
   std::unique_ptr<SpectrumArray> spectrum_;
   std::unique_ptr<SpectrumFeed> feed_;
+  std::unique_ptr<FinishedFile> videoFile_;
+  std::unique_ptr<VideoFile> video_;
+  std::unique_ptr<FinishedFile> castFile_;
+  std::unique_ptr<CastFile> cast_;
+  ProgressLine progress_{0, false};
   RgbImage picture_{screenPixelWidth, screenPixelHeight};
   std::string error_;
 };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -14,12 +16,16 @@
 
 #include "platform/code_page_437.hpp"
 #include "support/console_test_support.hpp"
+#include "support/demo_frames.hpp"
 
 namespace vantrel {
 namespace {
 
 using testing::ActiveBuffer;
+using testing::DemoFrames;
+using testing::fittedQuadrants;
 using testing::openConsoleDevice;
+using testing::Quadrants;
 
 HANDLE consoleInput() {
   static const HANDLE input = openConsoleDevice(L"CONIN$");
@@ -112,6 +118,7 @@ class WindowsConsoleTest : public ::testing::Test {
   std::wstring originalTitle = std::wstring(256, L'\0');
 
   virtual ScreenBufferMaker screenBufferMaker() { return makeConsoleScreenBuffer; }
+  virtual ConsoleOptions options() { return {.view = ViewChoice::exact}; }
 
   void SetUp() override {
     FlushConsoleInputBuffer(consoleInput());
@@ -125,7 +132,8 @@ class WindowsConsoleTest : public ::testing::Test {
     GetConsoleScreenBufferInfo(userBuffer(), &originalScreen);
     originalTitle.resize(GetConsoleTitleW(originalTitle.data(), 256));
 
-    console = std::make_unique<WindowsConsole>(consoleInput(), userBuffer(), screenBufferMaker());
+    console = std::make_unique<WindowsConsole>(consoleInput(), userBuffer(), options(),
+                                               screenBufferMaker());
     console->openWindow();
     console->setWindowRows(screenRows);
     console->setWindowTitle("vantrel console test \u2588");
@@ -153,7 +161,7 @@ TEST_F(WindowsConsoleTest, SizesTheConsoleHidesTheCursorAndTakesRawInput) {
   EXPECT_FALSE(cursor.bVisible);
   DWORD mode = 1;
   ASSERT_TRUE(GetConsoleMode(consoleInput(), &mode));
-  EXPECT_EQ(mode, 0U);
+  EXPECT_EQ(mode, static_cast<DWORD>(ENABLE_WINDOW_INPUT));
 
   wchar_t title[64]{};
   GetConsoleTitleW(title, 64);
@@ -175,7 +183,7 @@ TEST_F(WindowsConsoleTest, PresentsEveryCellThroughTheCodePage437Table) {
   expectConsoleShows(next, 80, 50);
 }
 
-TEST_F(WindowsConsoleTest, ASmallerConsoleShowsThePicturesTopLeft) {
+TEST_F(WindowsConsoleTest, ASmallerConsoleShowsThePicturesTopLeftInTheExactView) {
   resizeConsole(console->drawingBuffer(), 40, 20);
   ASSERT_EQ(ActiveBuffer().info().dwSize.X, 40);
   const CellScreen picture = samplePicture();
@@ -395,6 +403,221 @@ TEST_F(CrashTest, AnAccessViolationGivesTheConsoleBack) {
 TEST_F(CrashTest, AbortGivesTheConsoleBack) {
   EXPECT_EQ(runCrashingDemo(L"abort"), 3U);  // the C runtime's exit code for abort
   expectUserBufferBack(screenBefore, cursorBefore);
+}
+
+constexpr int barColour = 4;     // a bar's red background
+constexpr int letterColour = 9;  // the scroller's bright blue
+
+// A shown record's quadrants in console colours, for the characters that
+// every console font has; nothing for a line or any other character.
+std::optional<Quadrants> quadrantsOf(const CHAR_INFO& shown) {
+  const int foreground = shown.Attributes & 0xF;
+  const int background = (shown.Attributes >> 4) & 0xF;
+  const auto fill = [&](bool topLeft, bool topRight, bool bottomLeft, bool bottomRight) {
+    const auto colour = [&](bool lit) { return lit ? foreground : background; };
+    return Quadrants{colour(topLeft), colour(topRight), colour(bottomLeft), colour(bottomRight)};
+  };
+  switch (shown.Char.UnicodeChar) {
+    case L' ':
+      return fill(false, false, false, false);
+    case L'\u2588':
+      return fill(true, true, true, true);
+    case L'\u2580':
+      return fill(true, true, false, false);
+    case L'\u2584':
+      return fill(false, false, true, true);
+    case L'\u258C':
+      return fill(true, false, true, false);
+    case L'\u2590':
+      return fill(false, true, false, true);
+    default:
+      return std::nullopt;
+  }
+}
+
+// The console's rows [firstRow, firstRow + rows) show the fitted view's rows
+// from firstViewRow on, in half blocks: a bar's or a letter's quadrants
+// exactly, a ripple's at most two quadrants off (no half block draws its
+// diagonals), a bar's body as its line.
+::testing::AssertionResult showsFittedView(const CellScreen& picture, int firstRow, int rows,
+                                           int firstViewRow) {
+  const auto records = readConsole(screenColumns, static_cast<SHORT>(firstRow + rows));
+  for (int row = firstRow; row < firstRow + rows; ++row) {
+    const int viewRow = firstViewRow + row - firstRow;
+    for (int column = 0; column < screenColumns; ++column) {
+      const CHAR_INFO& shown = records[static_cast<std::size_t>(row * screenColumns + column)];
+      const std::string where =
+          "console cell (" + std::to_string(row) + "," + std::to_string(column) + ") ";
+      const Cell upper = picture[cellIndex(2 * viewRow, column + 1)];
+      if (upper == picture[cellIndex(2 * viewRow + 1, column + 1)] && upper.character == 179) {
+        if (shown.Char.UnicodeChar != L'\u2502' || shown.Attributes != upper.attribute) {
+          return ::testing::AssertionFailure() << where << "should be a bar's line";
+        }
+        continue;
+      }
+      const auto got = quadrantsOf(shown);
+      if (!got) {
+        return ::testing::AssertionFailure()
+               << where << "shows U+" << std::hex << unsigned{shown.Char.UnicodeChar};
+      }
+      const Quadrants wanted = fittedQuadrants(picture, viewRow, column);
+      const bool barOrLetter = std::any_of(wanted.begin(), wanted.end(), [](int colour) {
+        return colour == barColour || colour == letterColour;
+      });
+      int off = 0;
+      for (std::size_t quadrant = 0; quadrant < 4; ++quadrant) {
+        off += (*got)[quadrant] != wanted[quadrant] ? 1 : 0;
+      }
+      if ((barOrLetter && off > 0) || off > 2) {
+        return ::testing::AssertionFailure() << where << off << " quadrants off";
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The console's rows [firstRow, firstRow + rows) hold nothing but blanks.
+::testing::AssertionResult showsBlankRows(int firstRow, int rows) {
+  if (rows <= 0) return ::testing::AssertionSuccess();
+  const auto records = readConsole(screenColumns, static_cast<SHORT>(firstRow + rows));
+  for (int index = firstRow * screenColumns; index < (firstRow + rows) * screenColumns; ++index) {
+    if (records[static_cast<std::size_t>(index)].Char.UnicodeChar != L' ') {
+      return ::testing::AssertionFailure()
+             << "console row " << index / screenColumns << " is not blank";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The height of the bar the console shows in `column`, counted in picture
+// rows from the bottom of a window of `rows` rows.
+int barHeightShown(int column, int rows) {
+  const auto records = readConsole(screenColumns, static_cast<SHORT>(rows));
+  int height = 0;
+  for (int row = rows - 1; row >= 0; --row) {
+    const CHAR_INFO& shown = records[static_cast<std::size_t>(row * screenColumns + column)];
+    const bool line = shown.Char.UnicodeChar == L'\u2502';
+    const auto quadrants = quadrantsOf(shown);
+    const bool barBelow = line || (quadrants && (*quadrants)[2] == barColour);
+    const bool barAbove = line || (quadrants && (*quadrants)[0] == barColour);
+    if (!barBelow) break;
+    height += barAbove ? 2 : 1;
+    if (!barAbove) break;
+  }
+  return height;
+}
+
+// The window of the demo's buffer made `rows` tall, and the change reported
+// as the console reports one: an input event, read with the keys.
+void showWindowRows(WindowsConsole& console, SHORT rows) {
+  const SMALL_RECT window{0, 0, screenColumns - 1, static_cast<SHORT>(rows - 1)};
+  ASSERT_TRUE(SetConsoleWindowInfo(console.drawingBuffer(), TRUE, &window));
+  INPUT_RECORD event{};
+  event.EventType = WINDOW_BUFFER_SIZE_EVENT;
+  event.Event.WindowBufferSizeEvent.dwSize = {screenColumns, screenRows};
+  writeInput({event});
+  EXPECT_TRUE(console.pollKey().empty());
+}
+
+// The console opened as the demo opens it, the view chosen by the window's size.
+class ViewBySizeTest : public WindowsConsoleTest {
+ protected:
+  ConsoleOptions options() override { return {}; }
+
+  WriteRegion region{0, 0, 79, 79};
+  void present(const CellScreen& picture) {
+    console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  }
+};
+
+TEST_F(ViewBySizeTest, AWindowOfTwentyFourRowsShowsTheWholePictureAtHalfHeight) {
+  showWindowRows(*console, 24);
+  DemoFrames frames;
+  bool sawLetters = false;
+  for (int frame = 1; frame <= 300; ++frame) {
+    const CellScreen& picture = frames.next();
+    present(picture);
+    if (frame % 30 != 0 && frame > 1) continue;
+    ASSERT_EQ(console->view(), View::fitted);
+    // The buffer is written as the exact view would write it.
+    EXPECT_EQ(region, (WriteRegion{0, 0, 79, 49}));
+    // The view's top row (ripple only) is cut; the bars stand on the bottom row.
+    ASSERT_TRUE(showsFittedView(picture, 0, 24, 1)) << "frame " << frame;
+    for (int column = 0; column < screenColumns; ++column) {
+      const int wanted = std::min(frames.barHeight(column + 1), 48);
+      // Letters drawn over a bar end it early; compare only bars below them.
+      if (wanted <= 27) {
+        EXPECT_EQ(barHeightShown(column, 24), wanted) << "column " << column << ", frame " << frame;
+      }
+    }
+    const auto letterRow = readConsole(screenColumns, 6);
+    for (int column = 0; column < screenColumns && !sawLetters; ++column) {
+      const auto quadrants = quadrantsOf(letterRow[static_cast<std::size_t>(5 * 80 + column)]);
+      sawLetters = quadrants && (*quadrants)[2] == letterColour;
+    }
+  }
+  EXPECT_TRUE(sawLetters) << "the scroller never reached the checked frames";
+  // Nothing is written below the window, where wine would draw on the
+  // terminal's last row.
+  EXPECT_TRUE(showsBlankRows(24, 26));
+}
+
+TEST_F(ViewBySizeTest, EachReportedSizeChangeSwitchesTheView) {
+  DemoFrames frames;
+  for (const SHORT rows : {SHORT{24}, SHORT{50}, SHORT{30}, SHORT{50}, SHORT{24}}) {
+    showWindowRows(*console, rows);
+    const CellScreen& picture = frames.next();
+    present(picture);
+    if (rows == 50) {
+      EXPECT_EQ(console->view(), View::exact);
+      expectConsoleShows(picture, 80, 50);
+    } else {
+      EXPECT_EQ(console->view(), View::fitted);
+      // 30 rows: the view's 25 rows in the middle, the margins cleared of the exact view.
+      const int top = rows == 30 ? 2 : 0;
+      EXPECT_TRUE(showsFittedView(picture, top, std::min<int>(rows, 25), rows == 24 ? 1 : 0))
+          << rows << " rows";
+      EXPECT_TRUE(showsBlankRows(0, top));
+      EXPECT_TRUE(showsBlankRows(top + 25, rows - top - 25));
+    }
+    EXPECT_EQ(region, (WriteRegion{0, 0, 79, 49}));
+  }
+}
+
+TEST_F(ViewBySizeTest, ABufferTheConsoleKeptSmallStillShowsTheWholePicture) {
+  resizeConsole(console->drawingBuffer(), 80, 30);
+  ASSERT_EQ(ActiveBuffer().info().dwSize.Y, 30);
+  showWindowRows(*console, 30);
+  DemoFrames frames;
+  const CellScreen& picture = frames.next();
+  present(picture);
+  EXPECT_EQ(console->view(), View::fitted);
+  EXPECT_TRUE(showsFittedView(picture, 2, 25, 0));
+  EXPECT_EQ(barHeightShown(0, 27), frames.barHeight(1));
+}
+
+TEST_F(WindowsConsoleTest, TheExactViewAskedForStaysInASmallWindow) {
+  showWindowRows(*console, 24);
+  const CellScreen picture = DemoFrames().next();
+  WriteRegion region{0, 0, 79, 79};
+  console->writeCells(picture.data(), {80, 50}, {0, 0}, region);
+  EXPECT_EQ(console->view(), View::exact);
+  expectConsoleShows(picture, 80, 50);
+}
+
+class FittedViewAskedForTest : public ViewBySizeTest {
+ protected:
+  ConsoleOptions options() override { return {.view = ViewChoice::fitted}; }
+};
+
+TEST_F(FittedViewAskedForTest, ShowsInTheMiddleOfAWholeWindow) {
+  showWindowRows(*console, 50);
+  const CellScreen picture = DemoFrames().next();
+  present(picture);
+  EXPECT_EQ(console->view(), View::fitted);
+  EXPECT_TRUE(showsFittedView(picture, 12, 25, 0));
+  EXPECT_TRUE(showsBlankRows(0, 12));
+  EXPECT_TRUE(showsBlankRows(37, 13));
 }
 
 }  // namespace

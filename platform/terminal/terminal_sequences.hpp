@@ -1,0 +1,38 @@
+#pragma once
+// The control sequences with which the demo takes an xterm-like terminal over
+// and gives it back. The live console sends them; the frame tool's terminal
+// recording replays the same bytes.
+
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+// xterm keeps a stack of titles: push the terminal's own, pop it at the end.
+inline constexpr std::string_view saveTitle = "\x1b[22;0t";
+inline constexpr std::string_view restoreTitle = "\x1b[23;0t";
+inline constexpr std::string_view enterAlternateScreen = "\x1b[?1049h";
+inline constexpr std::string_view leaveAlternateScreen = "\x1b[?1049l";
+inline constexpr std::string_view hideCursorSequence = "\x1b[?25l";
+inline constexpr std::string_view showCursorSequence = "\x1b[?25h";
+inline constexpr std::string_view endUpdate = "\x1b[?2026l";
+inline constexpr std::string_view resetColours = "\x1b[0m";
+
+// CSI 8 ; rows ; columns t: xterm's request for a window size.
+inline std::string sizeRequest(int rows, int columns) {
+  return "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+}
+
+// OSC 2: the window title. A control byte would end the title early, so
+// each becomes a space.
+inline std::string titleSequence(std::string_view title) {
+  std::string osc = "\x1b]2;";
+  for (const char byte : title) {
+    const auto code = static_cast<unsigned char>(byte);
+    osc += code < 0x20 || code == 0x7F ? ' ' : byte;
+  }
+  osc += '\a';
+  return osc;
+}
+
+}  // namespace vantrel
