@@ -41,17 +41,28 @@ void paintCell(Cell& cell, int firstBit, int secondBit, std::int32_t ripplePhase
 
 #if VANTREL_RIPPLE_LANES
 
-bool processorHas(RipplePath path) {
+// The kernel of `path`, or null where this build or this processor lacks it.
+const ripple_lanes::Kernel* kernelFor(RipplePath path) {
+#if VANTREL_RIPPLE_SIMD128
+  return path == RipplePath::simd128 ? ripple_lanes::simd128Kernel() : nullptr;
+#else
+  static constexpr ripple_lanes::Kernel sse2{ripple_lanes::fillCodesSse2,
+                                             ripple_lanes::scaledSumsSse2, ripple_lanes::sinesSse2};
+  static constexpr ripple_lanes::Kernel avx2{ripple_lanes::fillCodesAvx2,
+                                             ripple_lanes::scaledSumsAvx2, ripple_lanes::sinesAvx2};
+  static constexpr ripple_lanes::Kernel avx512{
+      ripple_lanes::fillCodesAvx512, ripple_lanes::scaledSumsAvx512, ripple_lanes::sinesAvx512};
   switch (path) {
-    case RipplePath::scalar:
     case RipplePath::sse2:
-      return true;
+      return &sse2;
     case RipplePath::avx2:
-      return __builtin_cpu_supports("avx2") != 0;
+      return __builtin_cpu_supports("avx2") != 0 ? &avx2 : nullptr;
     case RipplePath::avx512:
-      return __builtin_cpu_supports("avx512f") != 0;
+      return __builtin_cpu_supports("avx512f") != 0 ? &avx512 : nullptr;
+    default:
+      return nullptr;
   }
-  return false;
+#endif
 }
 
 // The vector kernels cover the full 80 x 50 screen with the origin at cell 40.
@@ -78,42 +89,16 @@ struct KernelSources {
   KernelSources& operator=(const KernelSources&) = delete;
 };
 
-void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
-                    CellScreen& cellScreen) {
+void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase,
+                    const ripple_lanes::Kernel& kernel, CellScreen& cellScreen) {
   const KernelSources gathered(particles);
   std::array<std::uint8_t, cellCount> codes;  // the kernel writes every entry
-  switch (path) {
-    case RipplePath::avx512:
-      ripple_lanes::fillCodesAvx512(gathered.sources, ripplePhase, codes.data());
-      break;
-    case RipplePath::avx2:
-      ripple_lanes::fillCodesAvx2(gathered.sources, ripplePhase, codes.data());
-      break;
-    default:
-      ripple_lanes::fillCodesSse2(gathered.sources, ripplePhase, codes.data());
-      break;
-  }
+  kernel.fillCodes(gathered.sources, ripplePhase, codes.data());
   for (int index = 1; index <= cellCount; ++index) {
     Cell& cell = cellScreen[index];
     const std::uint8_t code = codes[static_cast<std::size_t>(index - 1)];
     if (code != ripple_lanes::keepCharacter) cell.character = rippleCharacter(code, ripplePhase);
     cell.attribute = rippleAttribute;
-  }
-}
-
-void scaledSumsWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
-                         float* sums) {
-  const KernelSources gathered(particles);
-  switch (path) {
-    case RipplePath::avx512:
-      ripple_lanes::scaledSumsAvx512(gathered.sources, ripplePhase, sums);
-      break;
-    case RipplePath::avx2:
-      ripple_lanes::scaledSumsAvx2(gathered.sources, ripplePhase, sums);
-      break;
-    default:
-      ripple_lanes::scaledSumsSse2(gathered.sources, ripplePhase, sums);
-      break;
   }
 }
 
@@ -123,14 +108,14 @@ void scaledSumsWithLanes(const ParticleSystem& particles, std::int32_t ripplePha
 
 bool ripplePathSupported(RipplePath path) {
 #if VANTREL_RIPPLE_LANES
-  return processorHas(path);
-#else
-  return path == RipplePath::scalar;
+  if (kernelFor(path) != nullptr) return true;
 #endif
+  return path == RipplePath::scalar;
 }
 
 RipplePath fastestRipplePath() {
-  for (const RipplePath path : {RipplePath::avx512, RipplePath::avx2, RipplePath::sse2}) {
+  for (const RipplePath path :
+       {RipplePath::simd128, RipplePath::avx512, RipplePath::avx2, RipplePath::sse2}) {
     if (ripplePathSupported(path)) return path;
   }
   return RipplePath::scalar;
@@ -146,6 +131,8 @@ const char* ripplePathName(RipplePath path) {
       return "avx2";
     case RipplePath::avx512:
       return "avx512";
+    case RipplePath::simd128:
+      return "simd128";
   }
   return "unknown";
 }
@@ -153,15 +140,8 @@ const char* ripplePathName(RipplePath path) {
 void rippleSines(RipplePath path, std::span<const double> radians, std::span<double> sines) {
   const std::size_t count = std::min(radians.size(), sines.size());
 #if VANTREL_RIPPLE_LANES
-  if (path != RipplePath::scalar && ripplePathSupported(path)) {
-    const int n = static_cast<int>(count);
-    if (path == RipplePath::avx512) {
-      ripple_lanes::sinesAvx512(radians.data(), sines.data(), n);
-    } else if (path == RipplePath::avx2) {
-      ripple_lanes::sinesAvx2(radians.data(), sines.data(), n);
-    } else {
-      ripple_lanes::sinesSse2(radians.data(), sines.data(), n);
-    }
+  if (const ripple_lanes::Kernel* kernel = kernelFor(path)) {
+    kernel->sines(radians.data(), sines.data(), static_cast<int>(count));
     return;
   }
 #else
@@ -231,8 +211,10 @@ void paintRippleFieldScalar(const ParticleSystem& particles, std::int32_t ripple
 void rippleScaledSums(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
                       std::span<float, 2 * cellCount> sums) {
 #if VANTREL_RIPPLE_LANES
-  if (path != RipplePath::scalar && kernelsCover(particles) && ripplePathSupported(path)) {
-    scaledSumsWithLanes(particles, ripplePhase, path, sums.data());
+  const ripple_lanes::Kernel* kernel = kernelFor(path);
+  if (kernel != nullptr && kernelsCover(particles)) {
+    const KernelSources gathered(particles);
+    kernel->scaledSums(gathered.sources, ripplePhase, sums.data());
     return;
   }
 #else
@@ -255,8 +237,9 @@ void rippleScaledSums(const ParticleSystem& particles, std::int32_t ripplePhase,
 void paintRippleField(const ParticleSystem& particles, std::int32_t ripplePhase, RipplePath path,
                       CellScreen& cellScreen) {
 #if VANTREL_RIPPLE_LANES
-  if (path != RipplePath::scalar && kernelsCover(particles) && ripplePathSupported(path)) {
-    paintWithLanes(particles, ripplePhase, path, cellScreen);
+  const ripple_lanes::Kernel* kernel = kernelFor(path);
+  if (kernel != nullptr && kernelsCover(particles)) {
+    paintWithLanes(particles, ripplePhase, *kernel, cellScreen);
     return;
   }
 #else

@@ -12,7 +12,7 @@ namespace vantrel {
 
 // How the field is computed. Every way paints exactly the same cells; the
 // vector ways work on several sample points at once.
-enum class RipplePath { scalar, sse2, avx2, avx512 };
+enum class RipplePath { scalar, sse2, avx2, avx512, simd128 };
 
 // The fastest way this build and this processor support.
 RipplePath fastestRipplePath();

@@ -46,4 +46,15 @@ void sinesSse2(const double* radians, double* sines, int count);
 void sinesAvx2(const double* radians, double* sines, int count);
 void sinesAvx512(const double* radians, double* sines, int count);
 
+// A kernel's three entry points, as above.
+struct Kernel {
+  void (*fillCodes)(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
+  void (*scaledSums)(const Sources& sources, std::int32_t ripplePhase, float* sums);
+  void (*sines)(const double* radians, double* sines, int count);
+};
+
+// The browser build's kernel for WebAssembly SIMD128, or null in the build
+// for browsers without it (each build links one of the two definitions).
+const Kernel* simd128Kernel();
+
 }  // namespace vantrel::ripple_lanes

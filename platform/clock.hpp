@@ -9,10 +9,23 @@ class Clock {
  public:
   using SteadyTime = std::chrono::steady_clock::time_point;
 
+  // A time of day and the steady time at which that reading began, so a
+  // wait can wake when a later reading turns rather than watch for it.
+  struct DayReading {
+    double timeOfDay;
+    SteadyTime turnedAt;
+  };
+
   virtual ~Clock() = default;
   // Seconds since local midnight, in whole milliseconds. It may stand still,
   // leap or go back when the machine's clock is set.
   virtual double timeOfDay() = 0;
+  // timeOfDay, and when its reading began. A clock that cannot tell says a
+  // millisecond ago, the earliest it can have been.
+  virtual DayReading readTimeOfDay() {
+    const double reading = timeOfDay();
+    return {reading, steadyNow() - std::chrono::milliseconds(1)};
+  }
   // A clock that only ever moves forward, at a steady rate.
   virtual SteadyTime steadyNow() = 0;
   // Sleeps for the time from now until `time` on the steady clock (not at
@@ -35,6 +48,7 @@ class LocalClock final : public Clock {
 
   double timeOfDay() override;
   SteadyTime steadyNow() override;
+  DayReading readTimeOfDay() override;
   void sleepUntil(SteadyTime time) override;
 };
 

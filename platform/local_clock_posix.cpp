@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 
@@ -8,8 +9,9 @@ namespace vantrel {
 LocalClock::LocalClock() = default;
 LocalClock::~LocalClock() = default;
 
-double LocalClock::timeOfDay() {
-  const auto now = std::chrono::system_clock::now();
+namespace {
+
+double timeOfDayAt(std::chrono::system_clock::time_point now) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto sinceEpoch = now.time_since_epoch();
   const auto milliseconds =
@@ -18,6 +20,35 @@ double LocalClock::timeOfDay() {
   localtime_r(&seconds, &local);
   return timeOfDayFrom(local.tm_hour, local.tm_min, local.tm_sec,
                        static_cast<int>(milliseconds < 0 ? milliseconds + 1000 : milliseconds));
+}
+
+}  // namespace
+
+double LocalClock::timeOfDay() {
+  return timeOfDayAt(std::chrono::system_clock::now());
+}
+
+// Local time differs from the system clock by whole minutes, so its
+// millisecond turns when the system clock's does.
+Clock::DayReading LocalClock::readTimeOfDay() {
+  const auto now = std::chrono::system_clock::now();
+  const SteadyTime steady = std::chrono::steady_clock::now();
+  const auto intoMillisecond = now - std::chrono::floor<std::chrono::milliseconds>(now);
+  return {timeOfDayAt(now),
+          steady - std::chrono::duration_cast<SteadyTime::duration>(intoMillisecond)};
+}
+
+// One sleep to an absolute time on the monotonic clock (the steady clock's),
+// so time lost before the call does not lengthen it.
+void LocalClock::sleepUntil(SteadyTime time) {
+  const auto sinceEpoch = time.time_since_epoch();
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+  timespec deadline{};
+  deadline.tv_sec = static_cast<std::time_t>(seconds.count());
+  deadline.tv_nsec = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+  }
 }
 
 }  // namespace vantrel

@@ -6,6 +6,8 @@
 //   index.html?seed=N     the show of seed N
 //   index.html?seed=N&test  no sound and no clock: frames stepped on request,
 //                         for tests (see window.vantrelTest below)
+//   ...&wasm=scalar       the frame code built without SIMD128, which the
+//                         page otherwise takes only where SIMD128 is missing
 'use strict';
 
 (() => {
@@ -13,12 +15,14 @@
   const sampleRate = 44100;
   const pictureWidth = 640;
   const pictureHeight = 600;
+  const cellRows = 50;
+  const glyphWidth = 8;
+  const glyphHeight = 12;
   const params = new URLSearchParams(location.search);
   const testMode = params.has('test');
 
   const canvas = document.getElementById('screen');
   const context2d = canvas.getContext('2d');
-  const imageData = context2d.createImageData(pictureWidth, pictureHeight);
   const notice = document.getElementById('notice');
   const noticeText = document.getElementById('notice-text');
   const noticeButton = document.getElementById('notice-button');
@@ -61,17 +65,27 @@
 
   let wasm = null;
 
+  // The frame code keeps the picture as RGBA in its own memory and redraws
+  // only the cells that changed; the canvas takes those rows' changed spans
+  // from there, with no copy in between. The view is made afresh when that
+  // memory has grown (and so moved) or the show started anew.
+  let pictureView = null;
   function paint() {
+    const spans = wasm._vantrel_paint_changes() >> 2;
     const at = wasm._vantrel_picture();
-    const rgb = wasm.HEAPU8.subarray(at, at + pictureWidth * pictureHeight * 3);
-    const rgba = imageData.data;
-    for (let i = 0, j = 0; i < rgb.length; i += 3, j += 4) {
-      rgba[j] = rgb[i];
-      rgba[j + 1] = rgb[i + 1];
-      rgba[j + 2] = rgb[i + 2];
-      rgba[j + 3] = 255;
+    if (!pictureView || pictureView.data.buffer !== wasm.HEAPU8.buffer ||
+        pictureView.data.byteOffset !== at) {
+      const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, at, pictureWidth * pictureHeight * 4);
+      pictureView = new ImageData(bytes, pictureWidth, pictureHeight);
     }
-    context2d.putImageData(imageData, 0, 0);
+    const columns = wasm.HEAP32;
+    for (let row = 0; row < cellRows; ++row) {
+      const first = columns[spans + 2 * row];
+      if (first === 0) continue;
+      const width = (columns[spans + 2 * row + 1] - first + 1) * glyphWidth;
+      context2d.putImageData(pictureView, 0, 0, (first - 1) * glyphWidth, row * glyphHeight,
+        width, glyphHeight);
+    }
   }
 
   function cellBytes() {
@@ -132,6 +146,14 @@
       this.running = false;
       this.framesDrawn = 0;
       this.paints = 0;
+      this.ticks = 0;
+      this.milliseconds = { draw: 0, paint: 0 };
+    }
+
+    // For measurements: what the page has done so far, by the show's clock.
+    counters() {
+      const { framesDrawn, paints, ticks } = this;
+      return { clock: this.now(), framesDrawn, paints, ticks, milliseconds: { ...this.milliseconds } };
     }
 
     // The audio clock where there is sound, the page's clock otherwise.
@@ -175,6 +197,8 @@
     // Draws every frame that is due by the clock, and shows the last.
     tick() {
       if (!this.running) return;
+      this.ticks += 1;
+      const began = performance.now();
       const elapsed = this.now() - this.startTime;
       const due = elapsed < 0 ? 0 : Math.floor(elapsed / frameSeconds) + 1;
       let drew = false;
@@ -187,9 +211,12 @@
         this.framesDrawn += 1;
         drew = true;
       }
+      const drawn = performance.now();
+      this.milliseconds.draw += drawn - began;
       if (drew) {
         paint();
         this.paints += 1;
+        this.milliseconds.paint += performance.now() - drawn;
       }
       requestAnimationFrame(() => this.tick());
     }
@@ -237,22 +264,58 @@
         wasm._vantrel_start(seed);
         for (let frame = 1; frame <= n; ++frame) wasm._vantrel_draw_frame(frame);
         paint();
+        this.shown = n;
+      },
+      // Goes on from the frame shown to frame n, painting each on the way
+      // as the live page does (only what changed).
+      paintOnTo(n) {
+        for (let frame = this.shown + 1; frame <= n; ++frame) {
+          wasm._vantrel_draw_frame(frame);
+          paint();
+        }
+        this.shown = n;
       },
     };
   }
 
   // --- start ----------------------------------------------------------------
 
+  // A module of one function that uses SIMD128 (i8x16.splat, i8x16.popcnt):
+  // it validates exactly where the browser runs SIMD128.
+  const simd128Probe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3,
+    2, 1, 0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+
+  // The frame code's script: with the SIMD128 ripple kernel where the
+  // browser has SIMD128 (such a module does not load elsewhere), else the
+  // one without; both draw the same cells.
+  function frameCodeScript() {
+    const simd = params.get('wasm') !== 'scalar' && WebAssembly.validate(simd128Probe);
+    return simd ? 'vantrel-web.js' : 'vantrel-web-scalar.js';
+  }
+
+  function loadScript(src) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = src;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error(`cannot load ${src}`));
+      document.body.append(script);
+    });
+  }
+
   async function main() {
     fitCanvas();
     addEventListener('resize', fitCanvas);
-    if (typeof WebAssembly !== 'object' || typeof createVantrelModule !== 'function') {
+    if (typeof WebAssembly !== 'object') {
       say('vantrel needs WebAssembly, which this browser does not offer.');
       return;
     }
     say('Loading...');
     try {
+      const script = frameCodeScript();
+      await loadScript(script);
       wasm = await createVantrelModule();
+      wasm.script = script;
     } catch (error) {
       say(`vantrel could not start its WebAssembly code: ${error}`);
       return;
@@ -264,6 +327,7 @@
       quiet();
       window.vantrelTest = testInterface(chosenSeed());
       window.vantrelTest.hasMusic = music !== null;
+      window.vantrelTest.frameCode = wasm.script;
       return;
     }
     const show = new LiveShow(music);

@@ -4,6 +4,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -22,8 +23,61 @@ struct WebShow {
   std::vector<PcmSample> incomingMusic;
   std::unique_ptr<TrackAnalysis> track;
   bool ended = false;
-  frames::RgbImage picture{frames::screenPixelWidth, frames::screenPixelHeight};
+  // Red, green, blue and opaque alpha a pixel, as a canvas's ImageData
+  // holds them, so the page hands the memory to the canvas as it is.
+  std::vector<std::uint32_t> picture =
+      std::vector<std::uint32_t>(frames::screenPixelWidth * frames::screenPixelHeight);
+  // The cells the picture shows; none until it is first drawn.
+  CellScreen pictured;
+  bool pictureDrawn = false;
+  // For each row of cells, the first and last column (from 1) drawn anew by
+  // the last paint, or 0 and 0.
+  std::array<std::int32_t, 2 * screenRows> changedColumns{};
 };
+
+// A console colour as one RGBA pixel in memory (WebAssembly is little-endian).
+constexpr std::uint32_t rgbaPixel(Rgb colour) {
+  const auto channel = [](std::uint8_t value, unsigned shift) {
+    return static_cast<std::uint32_t>(value) << shift;
+  };
+  return channel(colour.red, 0) | channel(colour.green, 8) | channel(colour.blue, 16) | 0xFF000000U;
+}
+
+void drawCell(const Cell& cell, const GlyphTable& glyphTable, std::uint32_t* topLeft) {
+  const std::uint32_t foreground = rgbaPixel(consolePalette[cell.attribute & 0x0FU]);
+  const std::uint32_t background = rgbaPixel(consolePalette[(cell.attribute >> 4U) & 0x0FU]);
+  const int code = frames::glyphCode(cell);
+  for (int y = 0; y < frames::glyphPixelHeight; ++y) {
+    std::uint32_t* pixel = topLeft + y * frames::screenPixelWidth;
+    for (int x = 0; x < frames::glyphPixelWidth; ++x) {
+      pixel[x] = frames::glyphPixelLit(glyphTable, code, x, y) ? foreground : background;
+    }
+  }
+}
+
+// Brings the frame tool's picture of the cells up to date, pixel for pixel,
+// drawing only the cells that differ from those it shows, and notes in each
+// row which columns were drawn.
+void paintChanges(WebShow& web) {
+  const CellScreen& cells = web.demo.cellScreen;
+  for (int row = 0; row < screenRows; ++row) {
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    for (int column = 1; column <= screenColumns; ++column) {
+      const int index = cellIndex(row, column);
+      if (web.pictureDrawn && cells[index] == web.pictured[index]) continue;
+      web.pictured[index] = cells[index];
+      drawCell(cells[index], web.demo.glyphTable,
+               web.picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
+                   (column - 1) * frames::glyphPixelWidth);
+      if (first == 0) first = column;
+      last = column;
+    }
+    web.changedColumns[static_cast<std::size_t>(2 * row)] = first;
+    web.changedColumns[static_cast<std::size_t>(2 * row + 1)] = last;
+  }
+  web.pictureDrawn = true;
+}
 
 // One show per page; start() makes it anew.
 std::unique_ptr<WebShow> show;
@@ -76,11 +130,18 @@ EMSCRIPTEN_KEEPALIVE const vantrel::Cell* vantrel_cells() {
 }
 
 // The cells drawn as the frame tool draws its pictures: 640 x 600 pixels,
-// 8 x 12 a cell, in the 16 console colours, three bytes (red, green, blue)
-// a pixel, row by row from the top.
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* vantrel_picture() {
-  vantrel::frames::drawCellScreen(show->demo.cellScreen, show->demo.glyphTable, show->picture);
+// 8 x 12 a cell, in the 16 console colours, four bytes (red, green, blue,
+// alpha 255) a pixel, row by row from the top. Stays in place for the show.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_picture() {
   return show->picture.data();
+}
+
+// Brings the picture up to the cells last drawn, the whole of it after a
+// start. Returns per row of cells the first and the last column (from 1)
+// whose pixels changed, 0 and 0 where none did: 100 numbers.
+EMSCRIPTEN_KEEPALIVE const std::int32_t* vantrel_paint_changes() {
+  vantrel::paintChanges(*show);
+  return show->changedColumns.data();
 }
 
 }  // extern "C"

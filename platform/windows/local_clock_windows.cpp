@@ -2,6 +2,9 @@
 // After windows.h, which it builds on.
 #include <timeapi.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/clock.hpp"
 
 namespace vantrel {
@@ -20,6 +23,18 @@ double LocalClock::timeOfDay() {
   SYSTEMTIME local{};
   GetLocalTime(&local);
   return timeOfDayFrom(local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
+}
+
+// GetLocalTime does not say how far into its millisecond it is.
+Clock::DayReading LocalClock::readTimeOfDay() {
+  return Clock::readTimeOfDay();
+}
+
+// One sleep for the time left, not a sleep until the clock reads `time`: a
+// steady clock frozen by a time-faking library must not hold the process.
+void LocalClock::sleepUntil(SteadyTime time) {
+  const auto left = time - std::chrono::steady_clock::now();
+  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
 }
 
 }  // namespace vantrel

@@ -52,7 +52,8 @@ class FakeConsole final : public Console {
 // one repeats), or advances by `step` seconds when nothing is scripted. The
 // steady clock moves only when the wait sleeps; `linkedTo` makes the time of
 // day a healthy clock instead: the steady time plus an offset, cut to whole
-// milliseconds, so a sleep is seen in the readings as it would be.
+// milliseconds, so a sleep is seen in the readings as it would be, and says
+// when each reading began.
 class FakeClock final : public Clock {
  public:
   std::deque<double> readings;
@@ -62,9 +63,11 @@ class FakeClock final : public Clock {
   int readLimit = 1'000'000;
   int sleepCount = 0;
   SteadyTime steady{};
-  bool steadyFrozen = false;  // sleeps take place, but the steady clock does not move
+  bool steadyFrozen = false;         // sleeps take place, but the steady clock does not move
+  SteadyTime::duration oversleep{};  // each sleep ends this much later than asked
   SteadyTime::duration slept{};
-  std::optional<double> linkedTo;  // the time of day at steady time zero, in seconds
+  std::optional<double> linkedTo;      // the time of day at steady time zero, in seconds
+  bool tellsWhenReadingTurned = true;  // of a linked clock
 
   double timeOfDay() override {
     ++readCount;
@@ -86,11 +89,20 @@ class FakeClock final : public Clock {
     now += step;
     return now;
   }
+  // A linked clock says exactly when its reading turned (rounded up to the
+  // steady clock's tick, never before it); a scripted one, a millisecond ago.
+  DayReading readTimeOfDay() override {
+    const double reading = timeOfDay();
+    if (!linkedTo || !tellsWhenReadingTurned)
+      return {reading, steady - std::chrono::milliseconds(1)};
+    const std::chrono::duration<double> intoReading{*linkedTo + steadySeconds() - reading};
+    return {reading, steady - std::chrono::floor<SteadyTime::duration>(intoReading)};
+  }
   SteadyTime steadyNow() override { return steady; }
   void sleepUntil(SteadyTime time) override {
     ++sleepCount;
     if (time > steady) slept += time - steady;
-    if (!steadyFrozen) steady = std::max(steady, time);
+    if (!steadyFrozen) steady = std::max(steady, time) + oversleep;
   }
   double steadySeconds() const {
     return std::chrono::duration<double>(steady.time_since_epoch()).count();
