@@ -27,6 +27,7 @@
 
 #include "platform/code_page_437.hpp"
 #include "shared_terminal_state.hpp"
+#include "support/sanitizers.hpp"
 #include "terminal_emulator.hpp"
 
 // Counts the allocations this thread makes while `countAllocations` is set.
@@ -504,14 +505,6 @@ volatile bool recursionDone = false;
   frame[depth % 256] = static_cast<char>(depth);
   return recurseForEver(depth + 1) + frame[(depth * 7) % 256];
 }
-
-#if defined(__SANITIZE_THREAD__)
-#define VANTREL_UNDER_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VANTREL_UNDER_TSAN 1
-#endif
-#endif
 
 TEST(TerminalConsole, RestoresAfterAStackOverflow) {
 #ifdef VANTREL_UNDER_TSAN
