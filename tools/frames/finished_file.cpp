@@ -29,8 +29,6 @@ struct PendingFile {
 };
 std::array<PendingFile, maximumPending> pendingFiles;
 
-bool handlersInstalled = false;
-
 #if defined(_WIN32)
 int removeFile(const char* path) {
   return ::_unlink(path);
@@ -49,6 +47,7 @@ long processId() {
 }
 
 constexpr std::array endingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+bool handlersInstalled = false;
 
 void removePendingFiles() {
   for (PendingFile& file : pendingFiles) {
