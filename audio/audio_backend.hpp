@@ -4,7 +4,6 @@
 // is shared by every platform. audio_backend_posix.cpp supplies libmpg123
 // and SDL2.
 
-#include <filesystem>
 #include <memory>
 
 #include "audio/audio_output.hpp"

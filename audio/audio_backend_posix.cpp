@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <system_error>
 
 #include "audio/audio_backend.hpp"
 #include "audio/mpg123_decoder.hpp"

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "audio/acm_decoder.hpp"
 #include "audio/audio_backend.hpp"
 #include "audio/wave_out_output.hpp"
