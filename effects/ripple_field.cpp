@@ -71,6 +71,42 @@ bool kernelsCover(const ParticleSystem& particles) {
          particles.fieldHeight == ripple_lanes::rows;
 }
 
+// Whether the quick estimate may be used: the divisor at least 1 and every
+// place finite and within 2^20 of the origin, so that every phase stays far
+// below 2^22 half-turns and the exact field is finite everywhere.
+bool quickEstimateApplies(const ripple_lanes::Sources& sources) {
+  constexpr float farthest = 0x1p20F;
+  const auto modest = [](float v) { return std::fabs(v) <= farthest; };  // false for NaN
+  for (int k = 0; k < sources.count; ++k) {
+    if (!modest(sources.x[k]) || !modest(sources.y[k])) return false;
+  }
+  return sources.divisor >= 1.0;
+}
+
+// The quick estimate's error bounds, in bands, twice what the rounding
+// analysis allows (see quickBandBits). u is a unit in the last place of 1.
+ripple_lanes::QuickEstimate quickEstimateFor(const ripple_lanes::Sources& sources) {
+  ripple_lanes::QuickEstimate quick;
+  if (!quickEstimateApplies(sources)) return quick;
+  constexpr double u = 0x1p-24;
+  constexpr double pi = 3.141592653589793;
+  constexpr double safety = 2.0;
+  // Each wave, 100 sin: the polynomial's 3.6e-6 and its own rounding (under
+  // 6e-6 in all), the amplitude's rounding, and one rounding of each sum.
+  constexpr double perWave = 100.0 * 6e-6 + 0x1p-18 + 0x1p-13;
+  // The last roundings of the exact field and of t.
+  constexpr double atTheEnd = 0x1p-13;
+  const double bandsPerSum = 1.0 / (8.0 * sources.divisor);
+  quick.usable = true;
+  quick.halfTurnsPerUnit = static_cast<float>(static_cast<double>(-waveNumber) / pi);
+  quick.bandsPerSum = static_cast<float>(bandsPerSum);
+  quick.baseMargin =
+      static_cast<float>(safety * (sources.count * perWave * bandsPerSum + atTheEnd));
+  // The phase is off by at most 6 u of itself: 100 pi 6 u a half-turn.
+  quick.marginPerHalfTurn = static_cast<float>(safety * 100.0 * pi * 6.0 * u * bandsPerSum);
+  return quick;
+}
+
 // The particles' places, gathered for the kernels.
 struct KernelSources {
   std::array<float, ParticleTable::slotCount> x{};
@@ -83,7 +119,8 @@ struct KernelSources {
       x[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].x;
       y[static_cast<std::size_t>(slot - 1)] = particles.particleTable[slot].y;
     }
-    sources = {x.data(), y.data(), count, static_cast<double>(particles.fieldDivisor)};
+    sources = {x.data(), y.data(), count, static_cast<double>(particles.fieldDivisor), {}};
+    sources.quick = quickEstimateFor(sources);
   }
   KernelSources(const KernelSources&) = delete;  // sources points into this object
   KernelSources& operator=(const KernelSources&) = delete;

@@ -36,6 +36,33 @@ struct Avx2Sine {
   static void store(double* p, __m256d v) { _mm256_storeu_pd(p, v); }
 };
 
+// The quick estimate's operations on eight floats.
+struct Avx2Quick {
+  using Vector = __m256;
+  static constexpr int width = 8;
+  static __m256 set(float c) { return _mm256_set1_ps(c); }
+  static __m256 add(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
+  static __m256 sub(__m256 a, __m256 b) { return _mm256_sub_ps(a, b); }
+  static __m256 mul(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
+  static __m256 sqrt(__m256 a) { return _mm256_sqrt_ps(a); }
+  static __m256 load(const float* p) { return _mm256_loadu_ps(p); }
+  static __m256 flipByParity(__m256 v, __m256 shifted) {
+    const __m256i parity = _mm256_and_si256(_mm256_castps_si256(shifted), _mm256_set1_epi32(1));
+    return _mm256_xor_ps(v, _mm256_castsi256_ps(_mm256_slli_epi32(parity, 31)));
+  }
+  static void storeBandBits(__m256 shifted, __m256 offEdge, std::int32_t* bits) {
+    const __m256i below = _mm256_srli_epi32(_mm256_castps_si256(offEdge), 31);
+    const __m256i bit = _mm256_and_si256(_mm256_xor_si256(_mm256_castps_si256(shifted), below),
+                                         _mm256_set1_epi32(1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bits), bit);
+  }
+  static unsigned unsureLanes(__m256 offEdge, __m256 margin) {
+    const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0F), offEdge);
+    const int clear = _mm256_movemask_ps(_mm256_cmp_ps(magnitude, margin, _CMP_GT_OQ));
+    return ~static_cast<unsigned>(clear) & 0xFFU;
+  }
+};
+
 struct Avx2Lanes {
   static constexpr int width = 4;
 
@@ -81,7 +108,7 @@ struct Avx2Lanes {
 }  // namespace
 
 void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
-  fillCodesWith<Avx2Lanes>(sources, ripplePhase, codes);
+  fillCodesWith<Avx2Lanes, Avx2Quick>(sources, ripplePhase, codes);
 }
 
 void scaledSumsAvx2(const Sources& sources, std::int32_t ripplePhase, float* sums) {

@@ -44,6 +44,33 @@ struct Avx512Sine {
   static void store(double* p, __m512d v) { _mm512_storeu_pd(p, v); }
 };
 
+// The quick estimate's operations on sixteen floats.
+struct Avx512Quick {
+  using Vector = __m512;
+  static constexpr int width = 16;
+  static __m512 set(float c) { return _mm512_set1_ps(c); }
+  static __m512 add(__m512 a, __m512 b) { return _mm512_add_ps(a, b); }
+  static __m512 sub(__m512 a, __m512 b) { return _mm512_sub_ps(a, b); }
+  static __m512 mul(__m512 a, __m512 b) { return _mm512_mul_ps(a, b); }
+  static __m512 sqrt(__m512 a) { return _mm512_sqrt_ps(a); }
+  static __m512 load(const float* p) { return _mm512_loadu_ps(p); }
+  static __m512 flipByParity(__m512 v, __m512 shifted) {
+    const __m512i parity = _mm512_and_si512(_mm512_castps_si512(shifted), _mm512_set1_epi32(1));
+    return _mm512_castsi512_ps(
+        _mm512_xor_si512(_mm512_castps_si512(v), _mm512_slli_epi32(parity, 31)));
+  }
+  static void storeBandBits(__m512 shifted, __m512 offEdge, std::int32_t* bits) {
+    const __m512i below = _mm512_srli_epi32(_mm512_castps_si512(offEdge), 31);
+    const __m512i bit = _mm512_and_si512(_mm512_xor_si512(_mm512_castps_si512(shifted), below),
+                                         _mm512_set1_epi32(1));
+    _mm512_storeu_si512(bits, bit);
+  }
+  static unsigned unsureLanes(__m512 offEdge, __m512 margin) {
+    const __mmask16 clear = _mm512_cmp_ps_mask(_mm512_abs_ps(offEdge), margin, _CMP_GT_OQ);
+    return ~static_cast<unsigned>(clear) & 0xFFFFU;
+  }
+};
+
 struct Avx512Lanes {
   static constexpr int width = 8;
 
@@ -91,7 +118,7 @@ struct Avx512Lanes {
 }  // namespace
 
 void fillCodesAvx512(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
-  fillCodesWith<Avx512Lanes>(sources, ripplePhase, codes);
+  fillCodesWith<Avx512Lanes, Avx512Quick>(sources, ripplePhase, codes);
 }
 
 void scaledSumsAvx512(const Sources& sources, std::int32_t ripplePhase, float* sums) {

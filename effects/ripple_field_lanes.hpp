@@ -21,15 +21,29 @@ inline constexpr int originCell = 40;
 // its character stays as it was.
 inline constexpr std::uint8_t keepCharacter = 4;
 
+// What the kernels need to settle most band bits from a single-precision
+// estimate of the field (see quickBandBits in ripple_field_lanes_body.hpp).
+// An estimate's band bit is taken only where the estimate lies farther from
+// a band's edge than its error bound; every other sample is computed exactly.
+struct QuickEstimate {
+  bool usable = false;          // the particles' places and the divisor allow it
+  float halfTurnsPerUnit = 0;   // 0.11 / pi: the wave's phase in half-turns per unit
+  float bandsPerSum = 0;        // 1 / (8 x divisor): the summed waves in bands
+  float baseMargin = 0;         // the estimate's error bound, in bands,
+  float marginPerHalfTurn = 0;  // plus this much for each half-turn of phase
+};
+
 struct Sources {
   const float* x = nullptr;  // positions of the particles in use
   const float* y = nullptr;
   std::int32_t count = 0;
   double divisor = 1;  // fieldDivisor
+  QuickEstimate quick;
 };
 
 // Each fills codes[0 .. 3999], one per cell in cell order, with
-// v = 2 x (bit at the first sample) + (bit at the second), or keepCharacter.
+// v = 2 x (bit at the first sample) + (bit at the second), or keepCharacter:
+// exactly the scalar field's codes, by the quick estimate where it allows.
 void fillCodesSse2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
 void fillCodesAvx2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);
 void fillCodesAvx512(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes);

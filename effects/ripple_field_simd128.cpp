@@ -42,6 +42,29 @@ v128_t narrowed(v128_t doubles) {
   return wasm_f32x4_demote_f64x2_zero(doubles);
 }
 
+// The quick estimate's operations on four floats.
+struct Simd128Quick {
+  using Vector = v128_t;
+  static constexpr int width = 4;
+  static v128_t set(float c) { return wasm_f32x4_splat(c); }
+  static v128_t add(v128_t a, v128_t b) { return wasm_f32x4_add(a, b); }
+  static v128_t sub(v128_t a, v128_t b) { return wasm_f32x4_sub(a, b); }
+  static v128_t mul(v128_t a, v128_t b) { return wasm_f32x4_mul(a, b); }
+  static v128_t sqrt(v128_t a) { return wasm_f32x4_sqrt(a); }
+  static v128_t load(const float* p) { return wasm_v128_load(p); }
+  static v128_t flipByParity(v128_t v, v128_t shifted) {
+    return wasm_v128_xor(v, wasm_i32x4_shl(wasm_v128_and(shifted, wasm_i32x4_splat(1)), 31));
+  }
+  static void storeBandBits(v128_t shifted, v128_t offEdge, std::int32_t* bits) {
+    const v128_t below = wasm_u32x4_shr(offEdge, 31);
+    wasm_v128_store(bits, wasm_v128_and(wasm_v128_xor(shifted, below), wasm_i32x4_splat(1)));
+  }
+  static unsigned unsureLanes(v128_t offEdge, v128_t margin) {
+    const v128_t clear = wasm_f32x4_gt(wasm_f32x4_abs(offEdge), margin);
+    return ~static_cast<unsigned>(wasm_i32x4_bitmask(clear)) & 0xFU;
+  }
+};
+
 struct Simd128Lanes {
   static constexpr int width = 2;
 
@@ -90,7 +113,7 @@ struct Simd128Lanes {
 };
 
 void fillCodes(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
-  fillCodesWith<Simd128Lanes>(sources, ripplePhase, codes);
+  fillCodesWith<Simd128Lanes, Simd128Quick>(sources, ripplePhase, codes);
 }
 
 void scaledSums(const Sources& sources, std::int32_t ripplePhase, float* sums) {

@@ -40,6 +40,33 @@ struct Sse2Sine {
   static void store(double* p, __m128d v) { _mm_storeu_pd(p, v); }
 };
 
+// The quick estimate's operations on four floats.
+struct Sse2Quick {
+  using Vector = __m128;
+  static constexpr int width = 4;
+  static __m128 set(float c) { return _mm_set1_ps(c); }
+  static __m128 add(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+  static __m128 sub(__m128 a, __m128 b) { return _mm_sub_ps(a, b); }
+  static __m128 mul(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+  static __m128 sqrt(__m128 a) { return _mm_sqrt_ps(a); }
+  static __m128 load(const float* p) { return _mm_loadu_ps(p); }
+  static __m128 flipByParity(__m128 v, __m128 shifted) {
+    const __m128i parity = _mm_and_si128(_mm_castps_si128(shifted), _mm_set1_epi32(1));
+    return _mm_xor_ps(v, _mm_castsi128_ps(_mm_slli_epi32(parity, 31)));
+  }
+  static void storeBandBits(__m128 shifted, __m128 offEdge, std::int32_t* bits) {
+    const __m128i below = _mm_srli_epi32(_mm_castps_si128(offEdge), 31);
+    const __m128i bit =
+        _mm_and_si128(_mm_xor_si128(_mm_castps_si128(shifted), below), _mm_set1_epi32(1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bits), bit);
+  }
+  static unsigned unsureLanes(__m128 offEdge, __m128 margin) {
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0F), offEdge);
+    const int clear = _mm_movemask_ps(_mm_cmpgt_ps(magnitude, margin));
+    return ~static_cast<unsigned>(clear) & 0xFU;
+  }
+};
+
 struct Sse2Lanes {
   static constexpr int width = 2;
 
@@ -89,7 +116,7 @@ struct Sse2Lanes {
 }  // namespace
 
 void fillCodesSse2(const Sources& sources, std::int32_t ripplePhase, std::uint8_t* codes) {
-  fillCodesWith<Sse2Lanes>(sources, ripplePhase, codes);
+  fillCodesWith<Sse2Lanes, Sse2Quick>(sources, ripplePhase, codes);
 }
 
 void scaledSumsSse2(const Sources& sources, std::int32_t ripplePhase, float* sums) {

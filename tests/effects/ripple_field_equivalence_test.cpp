@@ -6,7 +6,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "effects/ripple_field.hpp"
@@ -62,6 +64,14 @@ ParticleSystem randomConfiguration(std::mt19937_64& generator, int number) {
   return system;
 }
 
+std::vector<RipplePath> vectorPaths() {
+  std::vector<RipplePath> paths;
+  for (const RipplePath path : {RipplePath::sse2, RipplePath::avx2, RipplePath::avx512}) {
+    if (ripplePathSupported(path)) paths.push_back(path);
+  }
+  return paths;
+}
+
 using SampleSums = std::array<float, 2 * cellCount>;
 
 // The first sample whose scaled sum differs in any bit, or -1.
@@ -75,10 +85,7 @@ int firstDifferentSum(const SampleSums& painted, const SampleSums& expected) {
 }
 
 TEST(RippleFieldEquivalence, EveryVectorPathGivesTheScalarSumsAndCellsBitForBit) {
-  std::vector<RipplePath> paths;
-  for (const RipplePath path : {RipplePath::sse2, RipplePath::avx2, RipplePath::avx512}) {
-    if (ripplePathSupported(path)) paths.push_back(path);
-  }
+  const std::vector<RipplePath> paths = vectorPaths();
   if (paths.empty()) GTEST_SKIP() << "this build has only the scalar field";
   std::mt19937_64 generator(2024);
   for (int number = 1; number <= configurations; ++number) {
@@ -104,6 +111,66 @@ TEST(RippleFieldEquivalence, EveryVectorPathGivesTheScalarSumsAndCellsBitForBit)
       for (int index = 1; index <= cellCount; ++index) {
         ASSERT_EQ(painted[index], expected[index])
             << ripplePathName(path) << ", configuration " << number << ", cell " << index;
+      }
+    }
+  }
+}
+
+// Six particles stacked at (x, y0): the field at (x0, y0) is about
+// 30 sin(-0.11 |x - x0|).
+ParticleSystem stackedAt(float x, float y0) {
+  ParticleSystem system;
+  initParticles(system, 1);
+  system.particleCount = 6;
+  for (int slot = 1; slot <= 6; ++slot) system.particleTable[slot] = Particle{x, y0};
+  return system;
+}
+
+// Pairs of neighbouring particle places, one float apart, between which the
+// exact field at (x0, y0) crosses a band's edge: there the field lies within
+// a unit in its last place of the edge, far closer than any estimate of it.
+std::vector<std::pair<float, float>> placesAcrossBandEdges(float x0, float y0) {
+  std::vector<std::pair<float, float>> pairs;
+  for (int band = -3; band <= 3; ++band) {
+    const double edgeSine = (8.0 * band - 0.5) / 30.0;
+    for (int turn = 0; turn < 4; ++turn) {
+      for (const double phase : {std::asin(-edgeSine), std::numbers::pi - std::asin(-edgeSine)}) {
+        const float guess = x0 + static_cast<float>((phase + 2 * std::numbers::pi * turn) / 0.11);
+        float place = guess;
+        for (int step = 0; step < 200; ++step) place = std::nextafter(place, -1e9F);
+        for (int step = 0; step < 400; ++step, place = std::nextafter(place, 1e9F)) {
+          const float next = std::nextafter(place, 1e9F);
+          if (rippleBandBit(rippleScaledSum(stackedAt(place, y0), x0, y0)) !=
+              rippleBandBit(rippleScaledSum(stackedAt(next, y0), x0, y0))) {
+            pairs.emplace_back(place, next);
+            break;
+          }
+        }
+      }
+    }
+  }
+  return pairs;
+}
+
+TEST(RippleFieldEquivalence, EveryVectorPathPaintsSamplesOnABandsEdgeAsTheScalarOneDoes) {
+  const std::vector<RipplePath> paths = vectorPaths();
+  if (paths.empty()) GTEST_SKIP() << "this build has only the scalar field";
+  // The first sample of the cell in row 20, column 30.
+  const float x0 = 2.0F * (30 - 40);
+  const float y0 = 2.0F * (20 - 40);
+  const auto pairs = placesAcrossBandEdges(x0, y0);
+  ASSERT_GE(pairs.size(), 40U);
+  for (const auto& [below, above] : pairs) {
+    for (const float place : {below, above}) {
+      const ParticleSystem system = stackedAt(place, y0);
+      CellScreen expected;
+      paintRippleFieldScalar(system, 1, expected);
+      for (const RipplePath path : paths) {
+        CellScreen painted;
+        paintRippleField(system, 1, path, painted);
+        ASSERT_EQ(painted[cellIndex(19, 30)], expected[cellIndex(19, 30)])
+            << ripplePathName(path) << ", particles at x = " << place;
+        ASSERT_TRUE(painted == expected) << ripplePathName(path) << ", particles at x = " << place;
       }
     }
   }
