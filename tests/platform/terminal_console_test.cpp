@@ -210,6 +210,7 @@ TEST(TerminalConsole, TakesTheTerminalOverAndGivesItBackExactly) {
   const termios raw = pty.modes();
   EXPECT_EQ(raw.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0U);
   EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0U);
+  EXPECT_EQ(raw.c_oflag & OPOST, 0U) << "frames go out untranslated";
   EXPECT_EQ(raw.c_cc[VMIN], 0);
   EXPECT_EQ(raw.c_cc[VTIME], 0);
   std::string bytes = pty.output();
