@@ -131,10 +131,13 @@ void paintWithLanes(const ParticleSystem& particles, std::int32_t ripplePhase,
   const KernelSources gathered(particles);
   std::array<std::uint8_t, cellCount> codes;  // the kernel writes every entry
   kernel.fillCodes(gathered.sources, ripplePhase, codes.data());
+  const std::array<std::uint16_t, 4> characters = {
+      rippleCharacter(0, ripplePhase), rippleCharacter(1, ripplePhase),
+      rippleCharacter(2, ripplePhase), rippleCharacter(3, ripplePhase)};
   for (int index = 1; index <= cellCount; ++index) {
     Cell& cell = cellScreen[index];
     const std::uint8_t code = codes[static_cast<std::size_t>(index - 1)];
-    if (code != ripple_lanes::keepCharacter) cell.character = rippleCharacter(code, ripplePhase);
+    if (code != ripple_lanes::keepCharacter) cell.character = characters[code];
     cell.attribute = rippleAttribute;
   }
 }
