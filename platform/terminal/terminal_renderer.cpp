@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace vantrel {
@@ -81,6 +82,70 @@ ShortText absoluteMove(int row, int column) {
   }
   move.add('H');
   return move;
+}
+
+std::size_t digitCount(int value) {
+  std::size_t count = 1;
+  for (; value >= 10; value /= 10) ++count;
+  return count;
+}
+
+// The length of CSI n final, the count left out when it is 1; none for 0.
+std::size_t moveSize(int count) {
+  if (count == 0) return 0;
+  return count == 1 ? 3 : 3 + digitCount(count);
+}
+
+// The ways to bring the cursor to a cell: to its row and column, by rows
+// and columns from where it is, to the line's start and on, or up or down
+// and to the column. Only the first needs to know where the cursor is.
+enum class MoveKind { absolute, relative, fromLineStart, toColumn };
+struct CursorMove {
+  MoveKind kind;
+  std::size_t size;
+};
+
+// The shortest move from (fromRow, fromColumn), -1 where unknown, to (row,
+// column); of equal lengths the one first in MoveKind's order. Sizes are
+// counted, not spelled out: this runs for every cell drawn after a gap.
+CursorMove cheapestMove(int fromRow, int fromColumn, int row, int column) {
+  std::size_t absolute = 3;
+  if (row > 0 || column > 0) absolute += digitCount(row + 1);
+  if (column > 0) absolute += 1 + digitCount(column + 1);
+  CursorMove best{MoveKind::absolute, absolute};
+  if (fromRow < 0) return best;
+  const auto consider = [&best](MoveKind kind, std::size_t size) {
+    if (size < best.size) best = {kind, size};
+  };
+  const std::size_t vertical = moveSize(std::abs(row - fromRow));
+  if (fromColumn >= 0)
+    consider(MoveKind::relative, vertical + moveSize(std::abs(column - fromColumn)));
+  consider(MoveKind::fromLineStart, vertical + 1 + (column > 0 ? moveSize(column) : 0));
+  consider(MoveKind::toColumn, vertical + 3 + (column > 0 ? digitCount(column + 1) : 0));
+  return best;
+}
+
+ShortText spelledOut(CursorMove move, int fromRow, int fromColumn, int row, int column) {
+  if (move.kind == MoveKind::absolute) return absoluteMove(row, column);
+  ShortText text;
+  if (row > fromRow) text.addMove(row - fromRow, 'B');
+  if (row < fromRow) text.addMove(fromRow - row, 'A');
+  switch (move.kind) {
+    case MoveKind::relative:
+      if (column > fromColumn) text.addMove(column - fromColumn, 'C');
+      if (column < fromColumn) text.addMove(fromColumn - column, 'D');
+      break;
+    case MoveKind::fromLineStart:
+      text.add('\r');
+      if (column > 0) text.addMove(column, 'C');
+      break;
+    default:
+      text.add("\x1b[");
+      if (column > 0) text.addNumber(column + 1);
+      text.add('G');
+      break;
+  }
+  return text;
 }
 
 }  // namespace
@@ -192,32 +257,9 @@ void TerminalRenderer::drawCell(int viewRow, int viewColumn, ViewCell cell) {
 
 void TerminalRenderer::moveCursor(int viewRow, int row, int column) {
   if (cursor_.row == row && cursor_.column == column) return;
-  ShortText best = absoluteMove(row, column);
-  const auto consider = [&best](const ShortText& move) {
-    if (move.size() < best.size()) best = move;
-  };
-  if (cursor_.row >= 0) {
-    ShortText vertical;
-    if (row > cursor_.row) vertical.addMove(row - cursor_.row, 'B');
-    if (row < cursor_.row) vertical.addMove(cursor_.row - row, 'A');
-    if (cursor_.column >= 0) {
-      ShortText relative = vertical;
-      if (column > cursor_.column) relative.addMove(column - cursor_.column, 'C');
-      if (column < cursor_.column) relative.addMove(cursor_.column - column, 'D');
-      consider(relative);
-    }
-    ShortText fromLineStart = vertical;
-    fromLineStart.add('\r');
-    if (column > 0) fromLineStart.addMove(column, 'C');
-    consider(fromLineStart);
-    ShortText toColumn = vertical;
-    toColumn.add("\x1b[");
-    if (column > 0) toColumn.addNumber(column + 1);
-    toColumn.add('G');
-    consider(toColumn);
-  }
-  if (cursor_.row == row && reprintGap(viewRow, column, best.size())) return;
-  append(best.view());
+  const CursorMove move = cheapestMove(cursor_.row, cursor_.column, row, column);
+  if (cursor_.row == row && reprintGap(viewRow, column, move.size)) return;
+  append(spelledOut(move, cursor_.row, cursor_.column, row, column).view());
   cursor_ = {row, column};
 }
 
