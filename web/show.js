@@ -66,7 +66,7 @@
   let wasm = null;
 
   // The frame code keeps the picture as RGBA in its own memory and redraws
-  // only the cells that changed; the canvas takes those rows' changed spans
+  // only the cells that changed; the canvas takes the rectangle around them
   // from there, with no copy in between. The view is made afresh when that
   // memory has grown (and so moved) or the show started anew.
   let pictureView = null;
@@ -78,14 +78,24 @@
       const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, at, pictureWidth * pictureHeight * 4);
       pictureView = new ImageData(bytes, pictureWidth, pictureHeight);
     }
+    // One rectangle around every changed span: the ripple changes cells on
+    // most rows of every frame, and one transfer costs less than fifty.
     const columns = wasm.HEAP32;
+    let top = -1;
+    let bottom = -1;
+    let left = Infinity;
+    let right = 0;
     for (let row = 0; row < cellRows; ++row) {
       const first = columns[spans + 2 * row];
       if (first === 0) continue;
-      const width = (columns[spans + 2 * row + 1] - first + 1) * glyphWidth;
-      context2d.putImageData(pictureView, 0, 0, (first - 1) * glyphWidth, row * glyphHeight,
-        width, glyphHeight);
+      if (top < 0) top = row;
+      bottom = row;
+      left = Math.min(left, first);
+      right = Math.max(right, columns[spans + 2 * row + 1]);
     }
+    if (top < 0) return;
+    context2d.putImageData(pictureView, 0, 0, (left - 1) * glyphWidth, top * glyphHeight,
+      (right - left + 1) * glyphWidth, (bottom - top + 1) * glyphHeight);
   }
 
   function cellBytes() {
@@ -156,9 +166,18 @@
       return { clock: this.now(), framesDrawn, paints, ticks, milliseconds: { ...this.milliseconds } };
     }
 
-    // The audio clock where there is sound, the page's clock otherwise.
+    // The moment of the music heard now where there is sound, the page's
+    // clock otherwise. The context's own time moves on a whole buffer of
+    // samples at a time (tens of milliseconds with the long buffers asked
+    // for), which would leave some animation frames with no new frame to
+    // show; its output timestamp says which moment was heard when, and the
+    // page's clock runs on from there.
     now() {
       if (!this.audio) return performance.now() / 1000;
+      const stamp = this.audio.getOutputTimestamp ? this.audio.getOutputTimestamp() : null;
+      if (stamp && stamp.performanceTime > 0) {
+        return stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
+      }
       // What is heard now left the graph this long ago.
       const latency = (this.audio.baseLatency || 0) + (this.audio.outputLatency || 0);
       return this.audio.currentTime - latency;
@@ -169,7 +188,9 @@
       this.frame = 0;
       this.running = true;
       if (this.music && window.AudioContext) {
-        this.audio = this.audio || new AudioContext({ sampleRate });
+        // The music needs no quick answer to anything: the longest buffers
+        // wake the audio thread least often.
+        this.audio = this.audio || new AudioContext({ sampleRate, latencyHint: 'playback' });
         if (this.audio.state === 'suspended') await this.waitForGesture();
         this.source = this.audio.createBufferSource();
         this.source.buffer = this.music;

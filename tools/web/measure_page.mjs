@@ -1,6 +1,8 @@
 // What the live page costs in headless Chromium: the CPU time of all the
 // browser's processes over a span of the show, as a share of one core,
-// against a blank page in the same browser and the same run.
+// against a blank page in the same browser and the same run, and against
+// the floor: a page that only puts out a changing canvas of the show's size
+// on every animation frame and plays sound (tools/web/floor).
 //   node tools/web/measure_page.mjs [--seconds S] [--runs N] [--site DIR] [--query Q]
 // Prints one line per measurement and, per page, the median and the spread;
 // for the show also the share taken by each kind of process and the page's
@@ -103,6 +105,8 @@ function summary(values) {
 
 const server = await serveFolder(options.site);
 const base = `http://127.0.0.1:${server.address().port}`;
+const floorServer = await serveFolder(join(root, 'tools/web/floor'));
+const floorBase = `http://127.0.0.1:${floorServer.address().port}`;
 const browserServer = await chromium.launchServer({
   executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
   args: ['--autoplay-policy=no-user-gesture-required', '--disable-gpu', '--no-first-run',
@@ -114,6 +118,7 @@ const browser = await chromium.connect(browserServer.wsEndpoint());
 
 const blank = [];
 const show = [];
+const floor = [];
 try {
   for (let run = 1; run <= runs; ++run) {
     const page = await browser.newPage();
@@ -123,6 +128,15 @@ try {
     await page.close();
     blank.push(idle.percent);
     console.log(`run ${run} blank page: ${idle.percent.toFixed(1)}% of a core`);
+
+    const pixels = await browser.newPage();
+    await pixels.goto(`${floorBase}/`);
+    await pixels.waitForFunction(() => window.pagePlaying?.(), null, { timeout: 60000 });
+    await pixels.waitForTimeout(1000);
+    const least = await measure(browserPid, () => pixels.waitForTimeout(seconds * 1000));
+    await pixels.close();
+    floor.push(least.percent);
+    console.log(`run ${run} floor page (pixels and sound only): ${least.percent.toFixed(1)}% of a core`);
 
     const live = await browser.newPage();
     await live.goto(`${base}/?${options.query}`);
@@ -149,8 +163,14 @@ try {
   await browser.close();
   await browserServer.close();
   server.close();
+  floorServer.close();
 }
 console.log(`blank page: ${summary(blank)} of a core over ${seconds} s, ${runs} runs`);
 console.log(`live show:  ${summary(show)} of a core over ${seconds} s, ${runs} runs`);
 const net = show.map((v, i) => v - blank[i]);
 console.log(`live show less the blank page of its run: ${summary(net)}`);
+console.log(`floor page: ${summary(floor)} of a core; less the blank page: ` +
+  `${summary(floor.map((v, i) => v - blank[i]))}`);
+const ratios = show.map((v, i) => (v - blank[i]) / (floor[i] - blank[i]));
+console.log(`live show / floor page (each less the blank page): median ` +
+  `${[...ratios].sort((a, b) => a - b)[Math.floor(ratios.length / 2)].toFixed(2)}`);
