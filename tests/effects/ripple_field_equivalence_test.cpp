@@ -32,6 +32,9 @@ ParticleSystem randomConfiguration(std::mt19937_64& generator, int number) {
   std::uniform_real_distribution<float> exponent(6.0F, 30.0F);
   std::uniform_int_distribution<int> kind(0, 9);
   system.particleCount = number % 10 == 0 ? 1 + number % 8 : 6;
+  // Now and then a divisor other than the demo's 20, down to none and below.
+  constexpr std::array<std::int32_t, 5> divisors = {1, 3, 0, -20, 1000};
+  if (number % 7 == 0) system.fieldDivisor = divisors[static_cast<std::size_t>(number / 7 % 5)];
   for (int slot = 1; slot <= system.particleCount; ++slot) {
     Particle& particle = system.particleTable[slot];
     switch (kind(generator)) {
