@@ -20,23 +20,31 @@ PacedOutput::~PacedOutput() {
 }
 
 void PacedOutput::start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([this] { run(); });
+  if (started_) return;
+  beginSchedule();
+  if (!pacedByCaller_) thread_ = std::thread([this] { run(); });
+}
+
+void PacedOutput::beginSchedule() {
+  if (started_) return;
+  started_ = true;
+  start_ = clock_.now();
 }
 
 void PacedOutput::run() {
-  const OutputClock::TimePoint start = clock_.now();
-  std::int64_t delivered = 0;  // blocks handed to the source so far
-  std::int64_t skipped = 0;    // blocks of time given up after stalls
-  while (!stopping_.load(std::memory_order_relaxed)) {
-    std::int64_t due = blocksDueAfter(clock_.now() - start) - skipped;
-    if (due - delivered > maxCatchUpBlocks) {
-      skipped += due - delivered - 1;
-      due = delivered + 1;
-    }
-    for (; delivered < due; ++delivered) source_.fill(block_.data(), blockFrames);
-    clock_.sleepUntil(start + blockDueTime(delivered + skipped));
+  beginSchedule();
+  while (!stopping_.load(std::memory_order_relaxed)) clock_.sleepUntil(deliverDue(clock_.now()));
+}
+
+OutputClock::TimePoint PacedOutput::deliverDue(OutputClock::TimePoint now) {
+  if (!started_) return now;
+  std::int64_t due = blocksDueAfter(now - start_) - skipped_;
+  if (due - delivered_ > maxCatchUpBlocks) {
+    skipped_ += due - delivered_ - 1;
+    due = delivered_ + 1;
   }
+  for (; delivered_ < due; ++delivered_) source_.fill(block_.data(), blockFrames);
+  return start_ + blockDueTime(delivered_ + skipped_);
 }
 
 }  // namespace vantrel

@@ -1,6 +1,10 @@
 #include "audio/sound_system.hpp"
 
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "audio/audio_backend.hpp"
 #include "audio/built_in_track.hpp"
@@ -12,13 +16,27 @@ namespace vantrel {
 
 class SoundStream {
  public:
-  explicit SoundStream(std::unique_ptr<PcmDecoder> decoder) : track(std::move(decoder)) {}
+  SoundStream(std::vector<std::uint8_t> bytes, std::unique_ptr<PcmDecoder> decoder)
+      : fileBytes(std::move(bytes)), track(std::move(decoder)) {}
+  // The music file read whole, where the decoder reads it from memory; it
+  // outlives the decoder.
+  std::vector<std::uint8_t> fileBytes;
   RepeatingTrack track;
 };
 
 namespace {
 constexpr int spectrumUnit = 1;
 constexpr int playChannel = 0;
+
+// The whole of a file, or nothing when it cannot be read.
+std::optional<std::vector<std::uint8_t>> wholeFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
 }  // namespace
 
 // Declared in the order they may be torn down in reverse: the output stops
@@ -34,6 +52,7 @@ struct SoundSystem::State {
   std::vector<std::unique_ptr<SoundStream>> streams;
   std::unique_ptr<LibraryChatterGuard> chatterGuard;
   std::unique_ptr<AudioOutput> output;
+  PacedOutput* silentOutput = nullptr;  // the output, when it is the silent stand-in
   bool playing = false;
 };
 
@@ -50,7 +69,12 @@ bool SoundSystem::soundInit(int mixRate, int maxChannels, unsigned) {
     state.chatterGuard = std::make_unique<LibraryChatterGuard>();
     state.output = openSoundDevice(state.feed);
   }
-  if (!state.output) state.output = std::make_unique<PacedOutput>(state.feed, state.clock);
+  if (!state.output) {
+    const Pacing pacing = state.options.silencePacedByCaller ? Pacing::byCaller : Pacing::ownThread;
+    auto silent = std::make_unique<PacedOutput>(state.feed, state.clock, pacing);
+    state.silentOutput = silent.get();
+    state.output = std::move(silent);
+  }
   if (const auto delay = state.output->playDelay(); delay.count() > 0) {
     state.schedule = std::make_unique<SpectrumSchedule>(state.spectrum, state.clock);
     state.feed.showLater(*state.schedule, state.clock, delay);
@@ -73,15 +97,24 @@ SoundStream* SoundSystem::soundOpenStream(const char* name, int, int, int) {
   const SoundOptions& options = state_->options;
   const std::filesystem::path file = locateMusicFile(name, options.musicFolders);
   std::unique_ptr<PcmDecoder> decoder = makeDecoder();
+  std::vector<std::uint8_t> bytes;
   // A file found is what plays, even a damaged one: the built-in copy stands
-  // in only for a file that is not there.
-  if (!file.empty()) {
+  // in only for a file that is not there. Silence paced by the caller decodes
+  // on the caller's thread, which reads no file: the file is read now.
+  if (!file.empty() && options.silencePacedByCaller) {
+    auto read = wholeFile(file);
+    if (!read || !decoder->openBytes(*read)) return nullptr;
+    bytes = std::move(*read);
+  } else if (!file.empty()) {
     if (!decoder->open(file)) return nullptr;
   } else if (std::string_view{name} != builtInTrackName || options.builtInMusic.empty() ||
              !decoder->openBytes(options.builtInMusic)) {
     return nullptr;
   }
-  return state_->streams.emplace_back(std::make_unique<SoundStream>(std::move(decoder))).get();
+  // Moving the bytes keeps them where the decoder reads them.
+  return state_->streams
+      .emplace_back(std::make_unique<SoundStream>(std::move(bytes), std::move(decoder)))
+      .get();
 }
 
 int SoundSystem::soundPlayStream(int channel, SoundStream* stream) {
@@ -93,6 +126,13 @@ int SoundSystem::soundPlayStream(int channel, SoundStream* stream) {
   state.output->start();
   state.playing = true;
   return playChannel;
+}
+
+void SoundSystem::soundPump() {
+  State& state = *state_;
+  if (state.silentOutput != nullptr && state.options.silencePacedByCaller) {
+    state.silentOutput->deliverDue(state.clock.now());
+  }
 }
 
 const SpectrumEntry* SoundSystem::soundGetSpectrum() {

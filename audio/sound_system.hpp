@@ -5,8 +5,9 @@
 // stays zero.
 //
 // The output is the sound card when one opens; otherwise a thread of the
-// layer's own delivers the music silently at the real rate, so the spectrum
-// moves just the same. The music repeats without a gap when it ends.
+// layer's own (or the caller, see silencePacedByCaller) delivers the music
+// silently at the real rate, so the spectrum moves just the same. The music repeats without a gap
+// when it ends.
 
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +31,11 @@ struct SoundOptions {
   // The track built into the program (audio/built_in_track.hpp), played for
   // its name when no folder holds a file of that name. Empty: none.
   std::span<const std::uint8_t> builtInMusic;
+  // True: where no device opens, the silent stand-in delivers the music only
+  // when soundPump is called (the frame loop calls it every frame), so that
+  // silence costs no wake-ups of its own; a music file is then read whole
+  // when opened, so that pumping reads no file.
+  bool silencePacedByCaller = false;
 };
 
 class SoundSystem {
@@ -55,6 +61,9 @@ class SoundSystem {
   int soundPlayStream(int channel, SoundStream* stream);
   // The spectrum array; one fixed address for the layer's whole life.
   const SpectrumEntry* soundGetSpectrum();
+  // Where the silence is paced by the caller (silencePacedByCaller), delivers
+  // the music due by now; otherwise does nothing. Never blocks.
+  void soundPump();
 
  private:
   struct State;

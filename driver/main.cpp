@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
   if (!system.console) return reportNoConsole(system);
   SoundOptions soundOptions;
   soundOptions.builtInMusic = builtInTrack();
+  soundOptions.silencePacedByCaller = true;  // the frame loop pumps it
   auto sound = std::make_unique<SoundSystem>(std::move(soundOptions));
   const int status =
       runDemo({*system.console, *system.clock, *sound, musicFile.c_str(), line.seed});

@@ -43,6 +43,9 @@ int runDemo(DemoPlatform platform) {
   demo->spectrum = startMusic(platform.sound, platform.musicFile);
 
   for (;;) {
+    // Without a sound device, the music due by now is delivered silently
+    // here, on the wake-up the frame has anyway.
+    platform.sound.soundPump();
     if (drawFrame(*demo) == FrameOutcome::messageEnded) return demoExitStatus;
     presentScreen(presentation, demo->cellScreen);
     if (platform.console.pollKey().isEscape()) return demoExitStatus;

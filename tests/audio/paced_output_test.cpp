@@ -92,6 +92,26 @@ TEST(PacedOutput, SkipsALongStallInsteadOfRacingThroughIt) {
             framesDueAfter(elapsedAtWait[299]) - framesDueAfter(elapsedAtWait[100]));
 }
 
+// Paced by its caller, the output delivers what is due when asked, from the
+// moment it started, and never waits.
+TEST(PacedOutput, PacedByTheCallerDeliversWhatIsDueWhenAskedAndNeverWaits) {
+  CountingSource source;
+  FakeOutputClock clock;
+  clock.onWait = [](TimePoint) { FAIL() << "the output waited"; };
+  PacedOutput output(source, clock, Pacing::byCaller);
+  const TimePoint start = clock.time;
+  EXPECT_EQ(output.deliverDue(start + 1s), start + 1s);
+  EXPECT_EQ(source.frames, 0) << "nothing before the start";
+  output.start();
+  // Steps up to 8 blocks long: a longer one is a stall, skipped (tested above).
+  const std::chrono::nanoseconds times[] = {0ns, 5ms, 5ms, 11ms, 90ms, 170ms, 171ms};
+  for (const std::chrono::nanoseconds elapsed : times) {
+    const TimePoint next = output.deliverDue(start + elapsed);
+    EXPECT_EQ(source.frames, framesDueAfter(elapsed));
+    EXPECT_EQ(next - start, blockDueTime(source.frames / static_cast<std::int64_t>(blockFrames)));
+  }
+}
+
 // The real clock on the output's own thread: it starts, delivers and stops.
 TEST(PacedOutput, RunsOnItsOwnThreadUntilDestroyed) {
   struct SignallingSource final : BlockSource {

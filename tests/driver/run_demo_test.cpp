@@ -83,7 +83,11 @@ TEST(RunDemo, StartsTheMusicSoThatTheBarsMoveWithIt) {
   testing::writeSineMp3(folder / "BlueNoise.mp3", 44100, 2, 440.0, 2.0, 0.8);
   BarWatchingConsole console;
   FakeClock clock;
-  SoundSystem sound({.openDevice = false, .musicFolders = {folder.path()}, .builtInMusic = {}});
+  // As the program runs it: the frame loop delivers the silent music.
+  SoundSystem sound({.openDevice = false,
+                     .musicFolders = {folder.path()},
+                     .builtInMusic = {},
+                     .silencePacedByCaller = true});
   EXPECT_EQ(runDemo({console, clock, sound}), 0);
   EXPECT_TRUE(console.sawBars) << "no bar in " << console.frames << " frames";
 }
