@@ -15,7 +15,6 @@
   const sampleRate = 44100;
   const pictureWidth = 640;
   const pictureHeight = 600;
-  const cellRows = 50;
   const glyphWidth = 8;
   const glyphHeight = 12;
   const params = new URLSearchParams(location.search);
@@ -71,29 +70,19 @@
   // memory has grown (and so moved) or the show started anew.
   let pictureView = null;
   function paint() {
-    const spans = wasm._vantrel_paint_changes() >> 2;
+    const changed = wasm._vantrel_paint_changes() >> 2;
     const at = wasm._vantrel_picture();
     if (!pictureView || pictureView.data.buffer !== wasm.HEAPU8.buffer ||
         pictureView.data.byteOffset !== at) {
       const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, at, pictureWidth * pictureHeight * 4);
       pictureView = new ImageData(bytes, pictureWidth, pictureHeight);
     }
-    // One rectangle around every changed span: the ripple changes cells on
-    // most rows of every frame, and one transfer costs less than fifty.
-    const columns = wasm.HEAP32;
-    let top = -1;
-    let bottom = -1;
-    let left = Infinity;
-    let right = 0;
-    for (let row = 0; row < cellRows; ++row) {
-      const first = columns[spans + 2 * row];
-      if (first === 0) continue;
-      if (top < 0) top = row;
-      bottom = row;
-      left = Math.min(left, first);
-      right = Math.max(right, columns[spans + 2 * row + 1]);
-    }
-    if (top < 0) return;
+    // One transfer of the rectangle around the changed cells: the ripple
+    // changes cells on most rows of every frame, and one costs less than fifty.
+    const heap = wasm.HEAP32;
+    const [top, left, bottom, right] =
+      [heap[changed], heap[changed + 1], heap[changed + 2], heap[changed + 3]];
+    if (left === 0) return;
     context2d.putImageData(pictureView, 0, 0, (left - 1) * glyphWidth, top * glyphHeight,
       (right - left + 1) * glyphWidth, (bottom - top + 1) * glyphHeight);
   }

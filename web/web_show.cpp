@@ -4,6 +4,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -30,9 +31,9 @@ struct WebShow {
   // The cells the picture shows; none until it is first drawn.
   CellScreen pictured;
   bool pictureDrawn = false;
-  // For each row of cells, the first and last column (from 1) drawn anew by
-  // the last paint, or 0 and 0.
-  std::array<std::int32_t, 2 * screenRows> changedColumns{};
+  // The cells drawn anew by the last paint: the first and last row (from 0)
+  // and column (from 1) of the rectangle around them, or all 0 when none were.
+  std::array<std::int32_t, 4> changedCells{};
 };
 
 // A console colour as one RGBA pixel in memory (WebAssembly is little-endian).
@@ -56,13 +57,15 @@ void drawCell(const Cell& cell, const GlyphTable& glyphTable, std::uint32_t* top
 }
 
 // Brings the frame tool's picture of the cells up to date, pixel for pixel,
-// drawing only the cells that differ from those it shows, and notes in each
-// row which columns were drawn.
+// drawing only the cells that differ from those it shows, and notes the
+// rectangle around them.
 void paintChanges(WebShow& web) {
   const CellScreen& cells = web.demo.cellScreen;
+  std::int32_t top = -1;
+  std::int32_t bottom = -1;
+  std::int32_t left = screenColumns + 1;
+  std::int32_t right = 0;
   for (int row = 0; row < screenRows; ++row) {
-    std::int32_t first = 0;
-    std::int32_t last = 0;
     for (int column = 1; column <= screenColumns; ++column) {
       const int index = cellIndex(row, column);
       if (web.pictureDrawn && cells[index] == web.pictured[index]) continue;
@@ -70,12 +73,13 @@ void paintChanges(WebShow& web) {
       drawCell(cells[index], web.demo.glyphTable,
                web.picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
                    (column - 1) * frames::glyphPixelWidth);
-      if (first == 0) first = column;
-      last = column;
+      if (top < 0) top = row;
+      bottom = row;
+      left = std::min(left, column);
+      right = std::max(right, column);
     }
-    web.changedColumns[static_cast<std::size_t>(2 * row)] = first;
-    web.changedColumns[static_cast<std::size_t>(2 * row + 1)] = last;
   }
+  web.changedCells = top < 0 ? std::array<std::int32_t, 4>{} : std::array{top, left, bottom, right};
   web.pictureDrawn = true;
 }
 
@@ -137,11 +141,12 @@ EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_picture() {
 }
 
 // Brings the picture up to the cells last drawn, the whole of it after a
-// start. Returns per row of cells the first and the last column (from 1)
-// whose pixels changed, 0 and 0 where none did: 100 numbers.
+// start. Returns the rectangle of cells whose pixels changed: its top row
+// (from 0), left column (from 1), bottom row and right column; all 0 when
+// none did.
 EMSCRIPTEN_KEEPALIVE const std::int32_t* vantrel_paint_changes() {
   vantrel::paintChanges(*show);
-  return show->changedColumns.data();
+  return show->changedCells.data();
 }
 
 }  // extern "C"
