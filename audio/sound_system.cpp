@@ -52,7 +52,7 @@ struct SoundSystem::State {
   std::vector<std::unique_ptr<SoundStream>> streams;
   std::unique_ptr<LibraryChatterGuard> chatterGuard;
   std::unique_ptr<AudioOutput> output;
-  PacedOutput* silentOutput = nullptr;  // the output, when it is the silent stand-in
+  PacedOutput* pumpedOutput = nullptr;  // the silent stand-in, when soundPump paces it
   bool playing = false;
 };
 
@@ -72,7 +72,7 @@ bool SoundSystem::soundInit(int mixRate, int maxChannels, unsigned) {
   if (!state.output) {
     const Pacing pacing = state.options.silencePacedByCaller ? Pacing::byCaller : Pacing::ownThread;
     auto silent = std::make_unique<PacedOutput>(state.feed, state.clock, pacing);
-    state.silentOutput = silent.get();
+    if (pacing == Pacing::byCaller) state.pumpedOutput = silent.get();
     state.output = std::move(silent);
   }
   if (const auto delay = state.output->playDelay(); delay.count() > 0) {
@@ -99,14 +99,13 @@ SoundStream* SoundSystem::soundOpenStream(const char* name, int, int, int) {
   std::unique_ptr<PcmDecoder> decoder = makeDecoder();
   std::vector<std::uint8_t> bytes;
   // A file found is what plays, even a damaged one: the built-in copy stands
-  // in only for a file that is not there. Silence paced by the caller decodes
-  // on the caller's thread, which reads no file: the file is read now.
-  if (!file.empty() && options.silencePacedByCaller) {
+  // in only for a file that is not there. The file is read whole now, so
+  // that whoever delivers the music (a device's thread, or the frame loop)
+  // reads no file.
+  if (!file.empty()) {
     auto read = wholeFile(file);
     if (!read || !decoder->openBytes(*read)) return nullptr;
     bytes = std::move(*read);
-  } else if (!file.empty()) {
-    if (!decoder->open(file)) return nullptr;
   } else if (std::string_view{name} != builtInTrackName || options.builtInMusic.empty() ||
              !decoder->openBytes(options.builtInMusic)) {
     return nullptr;
@@ -130,9 +129,7 @@ int SoundSystem::soundPlayStream(int channel, SoundStream* stream) {
 
 void SoundSystem::soundPump() {
   State& state = *state_;
-  if (state.silentOutput != nullptr && state.options.silencePacedByCaller) {
-    state.silentOutput->deliverDue(state.clock.now());
-  }
+  if (state.pumpedOutput != nullptr) state.pumpedOutput->deliverDue(state.clock.now());
 }
 
 const SpectrumEntry* SoundSystem::soundGetSpectrum() {

@@ -6,8 +6,9 @@
 //
 // The output is the sound card when one opens; otherwise a thread of the
 // layer's own (or the caller, see silencePacedByCaller) delivers the music
-// silently at the real rate, so the spectrum moves just the same. The music repeats without a gap
-// when it ends.
+// silently at the real rate, so the spectrum moves just the same. The music
+// repeats without a gap when it ends; a music file is read whole when it
+// opens.
 
 #include <cstdint>
 #include <filesystem>
@@ -33,8 +34,7 @@ struct SoundOptions {
   std::span<const std::uint8_t> builtInMusic;
   // True: where no device opens, the silent stand-in delivers the music only
   // when soundPump is called (the frame loop calls it every frame), so that
-  // silence costs no wake-ups of its own; a music file is then read whole
-  // when opened, so that pumping reads no file.
+  // silence costs no wake-ups of its own.
   bool silencePacedByCaller = false;
 };
 
