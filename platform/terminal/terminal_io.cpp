@@ -13,6 +13,12 @@ bool writeAll(int fd, std::string_view bytes, bool (*abandon)() noexcept) noexce
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
+      // A signal that ends a blocked write after some of it went out returns
+      // the count, not EINTR.
+      if (!bytes.empty() && abandon != nullptr && abandon()) {
+        errno = EINTR;
+        return false;
+      }
       continue;
     }
     if (written < 0 && errno == EINTR) {

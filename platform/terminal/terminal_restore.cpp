@@ -49,6 +49,9 @@ struct SignalRestore {
   std::atomic<bool> resized{false};
   std::atomic<bool> resumed{false};
   std::atomic<int> stopRequest{0};
+  // The thread that draws: a stop is its to carry out, whichever thread the
+  // signal came to.
+  pthread_t drawingThread{};
   bool handlersInstalled = false;
   std::array<struct sigaction, handledSignals.size()> previousActions{};
 };
@@ -157,8 +160,16 @@ void onResize(int) {
   signalRestore.resized.store(true);
 }
 
+// A stop sent to the process may come to any thread (the sound library's
+// own, say); it is passed on to the drawing thread, so that a frame write
+// blocked there on a terminal that has stopped reading is interrupted too.
 void onStop(int signalNumber) {
+  const int savedErrno = errno;
   signalRestore.stopRequest.store(signalNumber);
+  if (!::pthread_equal(::pthread_self(), signalRestore.drawingThread)) {
+    ::pthread_kill(signalRestore.drawingThread, signalNumber);
+  }
+  errno = savedErrno;
 }
 
 void onContinue(int) {
@@ -185,9 +196,10 @@ struct sigaction actionFor(int signalNumber) {
   } else {
     action.sa_handler = onStop;
     // A read or a mode change from the background raises SIGTTIN or SIGTTOU
-    // again on every restart: let it fail with EINTR so the frame loop can
-    // stop the process instead.
-    if (signalNumber != SIGTSTP) action.sa_flags &= ~SA_RESTART;
+    // again on every restart, and a write to a terminal that has stopped
+    // reading would hold a SIGTSTP until it reads again: let them fail with
+    // EINTR so the frame loop can stop the process instead.
+    action.sa_flags &= ~SA_RESTART;
   }
   return action;
 }
@@ -273,6 +285,7 @@ void armTerminalRestore(const TerminalRestore& restore) {
   signalRestore.resized.store(false);
   signalRestore.resumed.store(false);
   signalRestore.stopRequest.store(0);
+  signalRestore.drawingThread = ::pthread_self();
   signalRestore.state.store(taken);
   if (!signalRestore.handlersInstalled) installHandlers();
 }

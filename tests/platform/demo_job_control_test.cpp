@@ -355,6 +355,33 @@ TEST(DemoJobControl, SigtermEndsItWhileTheTerminalHasStoppedReading) {
   EXPECT_NE(seen.find("\x1b[?1049l"), std::string::npos);
 }
 
+// A stop while the terminal has stopped reading (a stalled ssh session, a
+// paused pane): the blocked frame write gives way, the give-back's bounded
+// write gives up on the full terminal, and the demo stops; once the terminal
+// reads again, `fg` takes it again and repaints.
+TEST(DemoJobControl, AStopWhileTheTerminalHasStoppedReadingStopsAtOnce) {
+  ShellSession session(false);
+  std::this_thread::sleep_for(1500ms);  // frames fill the terminal's queue; writes block
+  ::kill(session.demo(), SIGTSTP);
+  const std::optional<Report> stopped = session.nextReport(1s);
+  ASSERT_TRUE(stopped) << "still running a second after SIGTSTP";
+  ASSERT_EQ(stopped->kind, Report::stopped);
+  EXPECT_TRUE(session.givenBack()) << "the shell's modes, though the screen could not be sent";
+  session.startReading();
+  TerminalEmulator terminal(80, 50);
+  std::string seen;
+  waitUntil(
+      session, terminal, seen, [] { return false; }, 300ms);
+  seen.clear();
+  session.command(foreground);
+  EXPECT_TRUE(waitUntil(session, terminal, seen, [&] {
+    return terminal.alternateScreen && seen.find("\x1b[2J") != std::string::npos;
+  })) << "taken again and repainted in full";
+  session.type("\x1b");
+  EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
+  EXPECT_TRUE(session.givenBack());
+}
+
 // A terminal whose output is paused (flow control, as Ctrl+S pauses one)
 // takes nothing, and throwing its queue away makes no room: the give-back's
 // writes must give up within their limit, and SIGTERM end the demo at once.
