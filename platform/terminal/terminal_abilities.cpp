@@ -1,7 +1,9 @@
 #include "platform/terminal/terminal_abilities.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 namespace vantrel {
@@ -20,15 +22,39 @@ std::string variable(const char* name) {
   return value != nullptr ? value : "";
 }
 
-// Reads a decimal number of at most five digits at `at`; -1 when none.
-int numberAt(std::string_view bytes, std::size_t& at) {
-  int value = 0;
-  std::size_t digits = 0;
-  while (at < bytes.size() && digits < 5 && std::isdigit(static_cast<unsigned char>(bytes[at]))) {
-    value = value * 10 + (bytes[at++] - '0');
-    ++digits;
-  }
-  return digits > 0 ? value : -1;
+// Terminals whose XTVERSION answer names them, that draw SGR 38;2 and 48;2
+// as the RGB asked for whatever TERM and COLORTERM say. `name` is the answer's
+// first word, before a space or a parenthesis; `firstVersion` the first
+// version number (in the parentheses) that draws it, 0 for every one.
+struct DirectColourTerminal {
+  std::string_view name;
+  int firstVersion;
+};
+constexpr std::array directColourTerminals = {
+    // xterm added direct colour in patch 331 (2018); Debian builds it in.
+    // Started as Debian starts it, it says TERM=xterm and no COLORTERM.
+    DirectColourTerminal{"XTerm", 331},
+    // kitty, WezTerm and foot have drawn direct colour since their first
+    // releases, before they answered XTVERSION.
+    DirectColourTerminal{"kitty", 0},
+    DirectColourTerminal{"WezTerm", 0},
+    DirectColourTerminal{"foot", 0},
+    // Konsole has drawn direct colour since KDE 4.
+    DirectColourTerminal{"Konsole", 0},
+    // VTE (GNOME Terminal, xfce4-terminal, Tilix) since 0.36, long before
+    // it answered XTVERSION (0.76).
+    DirectColourTerminal{"VTE", 0},
+};
+
+// The version number in parentheses after the name: XTerm(379); -1 when
+// there is none.
+int versionNumber(std::string_view rest) {
+  if (!rest.starts_with('(')) return -1;
+  rest.remove_prefix(1);
+  int value = -1;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+  if (error != std::errc() || end == rest.data() + rest.size() || *end != ')') return -1;
+  return value;
 }
 
 }  // namespace
@@ -42,16 +68,19 @@ TerminalEnvironment environmentOfProcess() {
   return environment;
 }
 
-ColourMode coloursTerminalDraws(const TerminalEnvironment& environment) {
+ColourMode coloursTerminalDraws(const TerminalEnvironment& environment,
+                                const TerminalAnswers& answers) {
   const std::string colorterm = lowerCase(environment.colorterm);
-  if (colorterm == "truecolor" || colorterm == "24bit" || environment.term.ends_with("-direct")) {
+  if (colorterm == "truecolor" || colorterm == "24bit" || environment.term.ends_with("-direct") ||
+      answersShowDirectColour(answers)) {
     return ColourMode::direct;
   }
   if (environment.term.find("256color") != std::string::npos) return ColourMode::palette256;
   return ColourMode::ansi16;
 }
 
-ColourMode colourModeFor(ColourChoice choice, const TerminalEnvironment& environment) {
+ColourMode colourModeFor(ColourChoice choice, const TerminalEnvironment& environment,
+                         const TerminalAnswers& answers) {
   switch (choice) {
     case ColourChoice::console:
       return ColourMode::direct;
@@ -60,7 +89,7 @@ ColourMode colourModeFor(ColourChoice choice, const TerminalEnvironment& environ
     case ColourChoice::byTerminal:
       break;
   }
-  return coloursTerminalDraws(environment);
+  return coloursTerminalDraws(environment, answers);
 }
 
 bool localeIsUtf8(std::string_view locale) {
@@ -72,18 +101,29 @@ bool localeIsUtf8(std::string_view locale) {
   return codeset == "utf-8" || codeset == "utf8";
 }
 
-std::optional<CursorReport> findCursorReport(std::string_view bytes) {
-  for (std::size_t start = bytes.find("\x1b["); start != std::string_view::npos;
-       start = bytes.find("\x1b[", start + 1)) {
-    std::size_t at = start + 2;
-    const int row = numberAt(bytes, at);
-    if (row < 0 || at >= bytes.size() || bytes[at] != ';') continue;
-    ++at;
-    const int column = numberAt(bytes, at);
-    if (column < 0 || at >= bytes.size() || bytes[at] != 'R') continue;
-    return CursorReport{start, at + 1 - start, row, column};
+bool answersShowDirectColour(const TerminalAnswers& answers) {
+  return answers.directColourCapability || answers.directColourReadBack ||
+         versionDrawsDirectColour(answers.version);
+}
+
+bool versionDrawsDirectColour(std::string_view version) {
+  const std::size_t nameEnd = std::min(version.find(' '), version.find('('));
+  const std::string_view name = version.substr(0, nameEnd);
+  for (const DirectColourTerminal& known : directColourTerminals) {
+    if (name != known.name) continue;
+    if (known.firstVersion == 0) return true;
+    return versionNumber(version.substr(name.size())) >= known.firstVersion;
   }
-  return std::nullopt;
+  return false;
+}
+
+TerminalSize cellsShown(const TerminalWindow& window, CellPixels cell) {
+  TerminalSize shown = window.cells;
+  if (!cell.known() || window.pixelHeight <= 0) return shown;
+  const int rowsInPixels = window.pixelHeight / cell.height;
+  // Fewer pixels than one row is no window a terminal shows: a misreport.
+  if (rowsInPixels >= 1 && rowsInPixels < shown.rows) shown.rows = rowsInPixels;
+  return shown;
 }
 
 }  // namespace vantrel

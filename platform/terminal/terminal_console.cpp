@@ -20,11 +20,9 @@ namespace vantrel {
 
 namespace {
 
-// One quadrant character at the top left, then a cursor position report:
-// a terminal that draws it one column wide answers column 2.
-constexpr std::string_view glyphWidthProbe = "\x1b[H\u2596\x1b[6n";
-// A terminal that never answers delays the start by no more than this.
-constexpr long probeAnswerLimitMs = 100;
+// Answers beyond this are not waited for: a terminal that sends thousands
+// of bytes at once is sending no answer we asked for.
+constexpr std::size_t probeReadLimit = 4096;
 
 long millisecondsSince(const timespec& start) {
   timespec now{};
@@ -68,19 +66,21 @@ TerminalRestore prepareRestore(int inputFd, int outputFd, TerminalSize foundSize
 }  // namespace
 
 TerminalConsole::TerminalConsole(int inputFd, int outputFd, ConsoleOptions options,
-                                 TerminalEnvironment environment)
+                                 TerminalEnvironment environment,
+                                 std::chrono::milliseconds probeWait)
     : inputFd_(inputFd),
       outputFd_(outputFd),
       options_(options),
-      environment_(std::move(environment)) {}
+      environment_(std::move(environment)),
+      probeWait_(probeWait) {}
 
 TerminalConsole::~TerminalConsole() {
   restore();
 }
 
 void TerminalConsole::openWindow() {
-  const TerminalSize foundSize = terminalSizeOf(outputFd_);
-  const TerminalRestore restore = prepareRestore(inputFd_, outputFd_, foundSize);
+  const TerminalWindow foundWindow = terminalWindowOf(outputFd_);
+  const TerminalRestore restore = prepareRestore(inputFd_, outputFd_, foundWindow.cells);
   armTerminalRestore(restore);
   opened_ = true;
   takeOver(saveTitle, TakeOverPart::titlePush);
@@ -91,40 +91,45 @@ void TerminalConsole::openWindow() {
          errno == EINTR) {
     serviceJobControl();
   }
-  renderer_.setStyle(
-      {options_.view, glyphsTerminalDraws(), colourModeFor(options_.colours, environment_)});
-  resizeRenderer(foundSize);
+  const TerminalAnswers answers = probeTerminal(localeIsUtf8(environment_.locale));
+  cell_ = answers.cell;
+  renderer_.setStyle({options_.view, glyphsTerminalDraws(answers),
+                      colourModeFor(options_.colours, environment_, answers)});
+  resizeRenderer(foundWindow);
+}
+
+// Asks the start-up questions in one write and reads the answers until DA1's
+// has come, for at most probeWait_. Keys typed meanwhile are kept for pollKey.
+TerminalAnswers TerminalConsole::probeTerminal(bool askGlyphWidth) {
+  send(probeQuestions(askGlyphWidth));
+  ProbeReader reader;
+  std::array<char, 512> chunk{};
+  std::size_t received = 0;
+  timespec start{};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  const long limit = static_cast<long>(probeWait_.count());
+  for (long waited = 0; !reader.complete() && waited < limit && received < probeReadLimit;
+       waited = millisecondsSince(start)) {
+    pollfd ready{inputFd_, POLLIN, 0};
+    if (::poll(&ready, 1, static_cast<int>(limit - waited)) <= 0) continue;
+    const ssize_t count = ::read(inputFd_, chunk.data(), chunk.size());
+    if (count <= 0) break;
+    received += static_cast<std::size_t>(count);
+    reader.feed({chunk.data(), static_cast<std::size_t>(count)});
+  }
+  reader.finish();
+  keys_.feed(reader.keys());
+  return reader.answers();
 }
 
 // Blocks and lines need a terminal that shows UTF-8 and draws them one
 // column wide (terminals in East Asian locales may draw them two wide);
-// anywhere else the picture is drawn with spaces, coarse but in place. Keys
-// typed meanwhile are kept for pollKey.
-Glyphs TerminalConsole::glyphsTerminalDraws() {
+// anywhere else the picture is drawn with spaces, coarse but in place.
+Glyphs TerminalConsole::glyphsTerminalDraws(const TerminalAnswers& answers) const {
   if (!localeIsUtf8(environment_.locale)) return Glyphs::spaces;
-  send(glyphWidthProbe);
-  std::array<char, 64> answer{};
-  std::size_t length = 0;
-  timespec start{};
-  ::clock_gettime(CLOCK_MONOTONIC, &start);
-  std::optional<CursorReport> report;
-  for (long waited = 0; !report && waited < probeAnswerLimitMs && length < answer.size();
-       waited = millisecondsSince(start)) {
-    pollfd ready{inputFd_, POLLIN, 0};
-    if (::poll(&ready, 1, static_cast<int>(probeAnswerLimitMs - waited)) <= 0) continue;
-    const ssize_t count = ::read(inputFd_, answer.data() + length, answer.size() - length);
-    if (count <= 0) break;
-    length += static_cast<std::size_t>(count);
-    report = findCursorReport({answer.data(), length});
-  }
-  const std::string_view bytes(answer.data(), length);
-  if (!report) {
-    keys_.feed(bytes);
-    return Glyphs::blocks;  // no answer: the locale's word stands
-  }
-  keys_.feed(bytes.substr(0, report->start));
-  keys_.feed(bytes.substr(report->start + report->length));
-  return report->column == 2 ? Glyphs::blocks : Glyphs::spaces;
+  // No answer: the locale's word stands.
+  if (answers.cursorColumn == 0) return Glyphs::blocks;
+  return answers.cursorColumn == 2 ? Glyphs::blocks : Glyphs::spaces;
 }
 
 void TerminalConsole::setWindowRows(int rows) {
@@ -149,7 +154,7 @@ void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, Buff
   // repainted whole when the demo has it again.
   if (gone_ || !terminalTaken()) return;
   // Only here, on a SIGWINCH or a resume, does the frame ask the terminal for its size.
-  if (takeResizeNotice()) resizeRenderer(terminalSizeOf(outputFd_));
+  if (takeResizeNotice()) resizeRenderer(terminalWindowOf(outputFd_));
   // A stop asked for from the background interrupts the write: the frame is
   // dropped, and repainted whole after the resume.
   if (!writeAll(outputFd_, renderer_.render(screenBuffer_), stopPending)) noteFailure(errno);
@@ -200,11 +205,29 @@ void TerminalConsole::noteFailure(int error) {
   if (terminalGoneError(error)) gone_ = true;
 }
 
-void TerminalConsole::resizeRenderer(TerminalSize size) {
+void TerminalConsole::resizeRenderer(const TerminalWindow& window) {
+  const TerminalSize size = cellsShown(window, cell_);
+  askForRowsShown(window, size);
   renderer_.resize(size);
   const TerminalSize shown = renderer_.size();
   if (renderer_.showsWholePicture()) sawWholePicture_ = true;
   if (shown.columns * shown.rows > largestSize_.columns * largestSize_.rows) largestSize_ = shown;
+}
+
+// A terminal that took more rows than its window shows (Konsole grows its
+// rows on a size request and keeps its window) is asked for the rows it
+// shows, so that its rows are the window's again and the picture lands where
+// it is seen. Asked once for each such size: a terminal that refuses keeps
+// the picture in the rows shown from the top.
+void TerminalConsole::askForRowsShown(const TerminalWindow& window, TerminalSize shown) {
+  if (shown.rows >= window.cells.rows) {
+    rowsAskedFor_ = 0;
+    return;
+  }
+  if (shown.rows == rowsAskedFor_) return;
+  rowsAskedFor_ = shown.rows;
+  const SizeRequest request(shown.rows, window.cells.columns);
+  send(request.view());
 }
 
 // A terminal narrower than 80 columns, shorter than 24 rows, or shorter than

@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+
 #include "platform/console.hpp"
 #include "platform/console_options.hpp"
 #include "platform/terminal/key_decoder.hpp"
@@ -21,9 +23,16 @@ class TerminalConsole final : public Console {
   // An environment for tests: a UTF-8 terminal of 16 colours.
   static inline const TerminalEnvironment plainEnvironment{"xterm", "", "C.UTF-8"};
 
+  // A terminal that does not answer the start-up probe delays the start by
+  // no more than this.
+  static constexpr std::chrono::milliseconds answerWait{100};
+
+  // `probeWait`: how long the probe waits for answers (tests wait longer, to
+  // tell an end on the last answer from an end on the time).
   explicit TerminalConsole(int inputFd = STDIN_FILENO, int outputFd = STDOUT_FILENO,
                            ConsoleOptions options = {},
-                           TerminalEnvironment environment = plainEnvironment);
+                           TerminalEnvironment environment = plainEnvironment,
+                           std::chrono::milliseconds probeWait = answerWait);
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
@@ -45,17 +54,22 @@ class TerminalConsole final : public Console {
   void takeOver(std::string_view bytes, TakeOverPart part = TakeOverPart::screen);
   void send(std::string_view bytes);
   void noteFailure(int error);
-  Glyphs glyphsTerminalDraws();
-  void resizeRenderer(TerminalSize size);
+  TerminalAnswers probeTerminal(bool askGlyphWidth);
+  Glyphs glyphsTerminalDraws(const TerminalAnswers& answers) const;
+  void resizeRenderer(const TerminalWindow& window);
+  void askForRowsShown(const TerminalWindow& window, TerminalSize shown);
   void noteSmallTerminal() const;
 
   int inputFd_;
   int outputFd_;
   ConsoleOptions options_;
   TerminalEnvironment environment_;
+  std::chrono::milliseconds probeWait_;
   KeyDecoder keys_;
   TerminalRenderer renderer_;
   CellScreen screenBuffer_{};  // the console's 80 x 50 screen buffer
+  CellPixels cell_{};          // the terminal's cell, as the probe found it
+  int rowsAskedFor_ = 0;       // the rows last asked for to match the window shown
   bool opened_ = false;
   bool gone_ = false;  // the terminal went away: its window closed, its session hung up
   bool sawWholePicture_ = false;

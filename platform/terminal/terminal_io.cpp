@@ -40,10 +40,10 @@ bool terminalGoneError(int error) noexcept {
   return error == EIO || error == EPIPE || error == ENXIO || error == EBADF;
 }
 
-TerminalSize terminalSizeOf(int fd) noexcept {
+TerminalWindow terminalWindowOf(int fd) noexcept {
   winsize size{};
-  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return {0, 0};
-  return {size.ws_col, size.ws_row};
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return {};
+  return {{size.ws_col, size.ws_row}, size.ws_xpixel, size.ws_ypixel};
 }
 
 }  // namespace vantrel

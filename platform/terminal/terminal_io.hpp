@@ -17,7 +17,13 @@ bool writeAll(int fd, std::string_view bytes, bool (*abandon)() noexcept = nullp
 // window closed, its session hung up), not just busy.
 bool terminalGoneError(int error) noexcept;
 
-// The terminal's size in cells, or a zero size when it cannot tell.
-TerminalSize terminalSizeOf(int fd) noexcept;
+// The terminal's size in cells and, where it tells, its text area's in pixels.
+struct TerminalWindow {
+  TerminalSize cells{0, 0};
+  int pixelWidth = 0;
+  int pixelHeight = 0;
+};
+// A zero size when it cannot tell.
+TerminalWindow terminalWindowOf(int fd) noexcept;
 
 }  // namespace vantrel

@@ -3,6 +3,9 @@
 // and gives it back. The live console sends them; the frame tool's terminal
 // recording replays the same bytes.
 
+#include <array>
+#include <charconv>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,9 +21,34 @@ inline constexpr std::string_view showCursorSequence = "\x1b[?25h";
 inline constexpr std::string_view endUpdate = "\x1b[?2026l";
 inline constexpr std::string_view resetColours = "\x1b[0m";
 
-// CSI 8 ; rows ; columns t: xterm's request for a window size.
+// CSI 8 ; rows ; columns t: xterm's request for a window size, spelled out
+// on the stack (the frame loop sends it when a terminal's rows and window
+// disagree).
+class SizeRequest {
+ public:
+  SizeRequest(int rows, int columns) {
+    add("\x1b[8;");
+    addNumber(rows);
+    add(";");
+    addNumber(columns);
+    add("t");
+  }
+  std::string_view view() const { return {bytes_.data(), length_}; }
+
+ private:
+  void add(std::string_view text) {
+    for (const char byte : text) bytes_[length_++] = byte;
+  }
+  void addNumber(int value) {
+    const auto result = std::to_chars(bytes_.data() + length_, bytes_.data() + length_ + 11, value);
+    length_ = static_cast<std::size_t>(result.ptr - bytes_.data());
+  }
+  std::array<char, 32> bytes_{};
+  std::size_t length_ = 0;
+};
+
 inline std::string sizeRequest(int rows, int columns) {
-  return "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+  return std::string(SizeRequest(rows, columns).view());
 }
 
 // OSC 2: the window title. A control byte would end the title early, so

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/code_page_437.hpp"
+#include "platform/terminal/terminal_probe.hpp"
 #include "shared_terminal_state.hpp"
 #include "support/sanitizers.hpp"
 #include "terminal_emulator.hpp"
@@ -85,10 +86,13 @@ class PseudoTerminal {
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
   int fd() const { return far_; }
-  void resize(int columns, int rows) {
+  // `pixelWidth` and `pixelHeight`: the text area's, as the terminal tells it.
+  void resize(int columns, int rows, int pixelWidth = 0, int pixelHeight = 0) {
     winsize size{};
     size.ws_col = static_cast<unsigned short>(columns);
     size.ws_row = static_cast<unsigned short>(rows);
+    size.ws_xpixel = static_cast<unsigned short>(pixelWidth);
+    size.ws_ypixel = static_cast<unsigned short>(pixelHeight);
     ioctl(near_, TIOCSWINSZ, &size);
   }
   void type(std::string_view keys) {
@@ -327,6 +331,95 @@ TEST(TerminalConsole, DrawsWithSpacesWhereTheTerminalDrawsBlocksWideOrHasNoUtf8)
     EXPECT_TRUE(console.pollKey().empty()) << "the answer is no key";
     console.restore();
   }
+}
+
+// What Konsole (22.12) and xterm (379) answered the start-up probe.
+constexpr std::string_view konsoleAnswers =
+    "\x1bP>|Konsole 22.12.3\x1b\\\x1b[6;17;8t\x1b_Gi=31;OK\x1b\\\x1b[1;2R\x1b[?62;1;4c";
+constexpr std::string_view xtermAnswers =
+    "\x1bP>|XTerm(379)\x1b\\\x1bP1$r0;48:2::1:2:3m\x1b\\\x1b[1;2R\x1b[?64;1;2;6;9;22c";
+
+bool sendsDirectColour(std::string_view frame) {
+  return frame.find("38;2;") != std::string_view::npos ||
+         frame.find("48;2;") != std::string_view::npos;
+}
+
+// The probe is one write, and its wait ends on DA1's answer: given all the
+// time in the world, a terminal that answers costs no wait.
+TEST(TerminalConsole, TheProbeEndsOnTheLastAnswer) {
+  PseudoTerminal pty;
+  pty.type(xtermAnswers);
+  TerminalConsole console(pty.fd(), pty.fd(), {}, {"xterm", "", "C.UTF-8"},
+                          std::chrono::seconds(60));
+  const auto start = std::chrono::steady_clock::now();
+  setUpWindow(console);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30))
+      << "the wait ran on past the answer to DA1";
+  const std::string takeOver = pty.output();
+  EXPECT_EQ(takeOver.find(probeQuestions(true)) != std::string::npos, true)
+      << "the questions go out whole, in one piece";
+  present(console, patternScreen());
+  EXPECT_TRUE(sendsDirectColour(pty.output()))
+      << "xterm as Debian starts it (TERM=xterm, no COLORTERM) draws direct colour";
+  EXPECT_TRUE(console.pollKey().empty()) << "the answers are no keys";
+  console.restore();
+}
+
+// Konsole grows its rows to a size request and keeps its window of 24: the
+// pixels say so. The picture is fitted to the 24 rows shown, and Konsole is
+// asked for the rows it shows, so that the picture lands where it is seen.
+TEST(TerminalConsole, FitsThePictureToTheRowsTheWindowShows) {
+  PseudoTerminal pty;
+  pty.resize(80, 24, 642, 408);
+  pty.type(konsoleAnswers);
+  TerminalConsole console(pty.fd(), pty.fd(), {}, {"xterm-256color", "truecolor", "C.UTF-8"});
+  setUpWindow(console);
+  pty.output();
+  pty.resize(80, 50, 642, 408);  // Konsole's answer to CSI 8;50;80 t
+  raise(SIGWINCH);
+  present(console, patternScreen());
+  const std::string frame = pty.output();
+  EXPECT_NE(frame.find("\x1b[8;24;80t"), std::string::npos) << "asked for the rows shown";
+  TerminalEmulator terminal(screenColumns, screenRows);
+  terminal.feed(frame);
+  EXPECT_NE(terminal.cell(23, 0).background, -1) << "the fitted view's bottom row, drawn";
+  for (int row = 24; row < screenRows; ++row) {
+    ASSERT_EQ(terminal.cell(row, 40).background, -1) << "drawn in row " << row << ", not shown";
+  }
+  raise(SIGWINCH);  // the same lie again: asked once
+  present(console, patternScreen());
+  EXPECT_EQ(pty.output().find("\x1b[8;"), std::string::npos);
+  // A window really made 50 rows tall shows the exact view.
+  pty.resize(80, 50, 642, 850);
+  raise(SIGWINCH);
+  present(console, patternScreen());
+  terminal.feed(pty.output());
+  EXPECT_EQ(terminal.cell(49, 79).backgroundRgb, 0x800000) << "the exact view's last cell";
+  console.restore();
+}
+
+// Answers that come after the wait (a slow link), or garbage: the keys
+// decode them as keys without a character, and Esc still ends the show.
+TEST(TerminalConsole, LateAnswersAndGarbageLeaveEscAnEsc) {
+  PseudoTerminal pty;
+  TerminalConsole console(pty.fd(), pty.fd());
+  setUpWindow(console);
+  present(console, patternScreen());
+  std::string late(konsoleAnswers);
+  late += "\x1bP>|unterminated garbage\x1b[?1;2c\xff\xfe";
+  pty.type(late);
+  bool sawEsc = false;
+  for (int poll = 0; poll < 200 && !sawEsc; ++poll) {
+    const KeyPress key = console.pollKey();
+    if (poll <= 100) {
+      EXPECT_FALSE(key.isEscape()) << "an answer read as Esc";
+    }
+    if (poll == 100) pty.type("\x1b");
+    if (poll > 100) sawEsc = key.isEscape();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(sawEsc);
+  console.restore();
 }
 
 TEST(TerminalConsole, ResizeRepaintsThePictureCentredInTheNewSize) {

@@ -318,25 +318,5 @@ TEST(TerminalAbilities, TheEnvironmentSaysWhichColoursAndCharactersTheTerminalDr
   }
 }
 
-TEST(TerminalAbilities, FindsACursorReportAmongOtherBytes) {
-  const auto report = findCursorReport("a\x1b[A\x1b[1;2Rb");
-  ASSERT_TRUE(report);
-  EXPECT_EQ(report->start, 4U);
-  EXPECT_EQ(report->length, 6U);
-  EXPECT_EQ(report->row, 1);
-  EXPECT_EQ(report->column, 2);
-  EXPECT_FALSE(findCursorReport("\x1b[1;2"));
-  EXPECT_FALSE(findCursorReport("\x1b[;2R"));
-  EXPECT_FALSE(findCursorReport("\x1b[1;2~"));
-  EXPECT_FALSE(findCursorReport("\x1b[123456;2R")) << "a row too long to be a report";
-  // The query is asked on the shell's line, which in a tall terminal is far down.
-  const auto farDown = findCursorReport("\x1b[143;3R");
-  ASSERT_TRUE(farDown);
-  EXPECT_EQ(farDown->row, 143);
-  EXPECT_EQ(farDown->column, 3);
-  EXPECT_EQ(findCursorReport("\x1b[12345;2R").value_or(CursorReport{}).row, 12345)
-      << "five digits are a report";
-}
-
 }  // namespace
 }  // namespace vantrel
