@@ -1,8 +1,9 @@
 // vantrel-pty-run: runs a program on a pseudo-terminal of its own, as a
 // person would in a terminal window, and reports in one line how it ran:
 // frames (counted by the synchronized-update opening that starts each),
-// frame rate, frame intervals, CPU use, bytes per frame, peak memory and
-// how it ended. Optionally presses Esc after some time or some frames.
+// frame rate, frame intervals, CPU use, bytes per frame, peak memory, the
+// time from the start to the first frame, and how it ended. Optionally
+// presses Esc after some time or some frames.
 //
 // Usage: vantrel-pty-run [--seconds S] [--esc-after-frames N] [--timeout S]
 //                        [--size COLUMNSxROWS] [--log FILE] -- PROGRAM [ARG...]
@@ -208,12 +209,14 @@ void report(const Run& run) {
   const int exitStatus = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
   std::printf(
       "frames=%zu fps=%.1f interval_ms_median=%.2f interval_ms_p99=%.2f interval_ms_max=%.2f "
-      "cpu_percent=%.1f bytes_per_frame=%.0f peak_rss_kb=%ld wall_s=%.2f exit=%d ending=%s\n",
+      "cpu_percent=%.1f bytes_per_frame=%.0f peak_rss_kb=%ld first_frame_ms=%.1f wall_s=%.2f "
+      "exit=%d ending=%s\n",
       starts.size(), span > 0 ? (frameCount - 1) / span : 0.0, percentile(intervals, 0.5),
       percentile(intervals, 0.99), intervals.empty() ? 0.0 : percentile(intervals, 1.0),
       run.wallSeconds > 0 ? 100.0 * cpuSeconds(run.usage) / run.wallSeconds : 0.0,
       frameCount > 0 ? static_cast<double>(run.bytes) / frameCount : 0.0, run.usage.ru_maxrss,
-      run.wallSeconds, exitStatus, endingOf(run).c_str());
+      starts.empty() ? 0.0 : starts.front() * 1000.0, run.wallSeconds, exitStatus,
+      endingOf(run).c_str());
 }
 
 }  // namespace
