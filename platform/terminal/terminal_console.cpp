@@ -91,10 +91,9 @@ void TerminalConsole::openWindow() {
          errno == EINTR) {
     serviceJobControl();
   }
-  const TerminalAnswers answers = probeTerminal(localeIsUtf8(environment_.locale));
-  cell_ = answers.cell;
-  renderer_.setStyle({options_.view, glyphsTerminalDraws(answers),
-                      colourModeFor(options_.colours, environment_, answers)});
+  answers_ = probeTerminal(localeIsUtf8(environment_.locale));
+  renderer_.setStyle({options_.view, glyphsTerminalDraws(answers_),
+                      colourModeFor(options_.colours, environment_, answers_)});
   resizeRenderer(foundWindow);
 }
 
@@ -133,6 +132,8 @@ Glyphs TerminalConsole::glyphsTerminalDraws(const TerminalAnswers& answers) cons
 }
 
 void TerminalConsole::setWindowRows(int rows) {
+  // The terminal's rows may now disagree with its window anew.
+  rowsAskedFor_ = 0;
   takeOver(sizeRequest(rows, screenColumns));
 }
 
@@ -206,7 +207,7 @@ void TerminalConsole::noteFailure(int error) {
 }
 
 void TerminalConsole::resizeRenderer(const TerminalWindow& window) {
-  const TerminalSize size = cellsShown(window, cell_);
+  const TerminalSize size = cellsShown(window, answers_.cell);
   askForRowsShown(window, size);
   renderer_.resize(size);
   const TerminalSize shown = renderer_.size();

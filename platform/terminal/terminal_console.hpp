@@ -68,7 +68,7 @@ class TerminalConsole final : public Console {
   KeyDecoder keys_;
   TerminalRenderer renderer_;
   CellScreen screenBuffer_{};  // the console's 80 x 50 screen buffer
-  CellPixels cell_{};          // the terminal's cell, as the probe found it
+  TerminalAnswers answers_{};  // what the terminal answered the start-up probe
   int rowsAskedFor_ = 0;       // the rows last asked for to match the window shown
   bool opened_ = false;
   bool gone_ = false;  // the terminal went away: its window closed, its session hung up

@@ -396,6 +396,20 @@ TEST(TerminalConsole, FitsThePictureToTheRowsTheWindowShows) {
   terminal.feed(pty.output());
   EXPECT_EQ(terminal.cell(49, 79).backgroundRgb, 0x800000) << "the exact view's last cell";
   console.restore();
+
+  // Already lying at the start: asked before the request for 50 rows, and
+  // again after it, since that request makes the rows disagree anew.
+  PseudoTerminal lying;
+  lying.resize(80, 50, 642, 408);
+  lying.type(konsoleAnswers);
+  TerminalConsole again(lying.fd(), lying.fd(), {}, {"xterm-256color", "truecolor", "C.UTF-8"});
+  setUpWindow(again);
+  const std::string takeOver = lying.output();
+  EXPECT_LT(takeOver.find("\x1b[8;24;80t"), takeOver.find("\x1b[8;50;80t"));
+  raise(SIGWINCH);
+  present(again, patternScreen());
+  EXPECT_NE(lying.output().find("\x1b[8;24;80t"), std::string::npos);
+  again.restore();
 }
 
 // Answers that come after the wait (a slow link), or garbage: the keys
