@@ -112,6 +112,7 @@ std::string probeQuestions(bool askGlyphWidth) {
   questions += "\x1b[48;2;1;2;3m\x1bP$qm\x1b\\\x1b[0m";
   // The kitty graphics protocol: a query with a one-pixel image, stored nowhere.
   questions += "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\";
+  questions += "\x1b[?2;1;0S";  // XTSMGRAPHICS: the largest sixel image
   // A quadrant at the top left, then where the cursor went: one column on
   // in a terminal that draws it one column wide.
   if (askGlyphWidth) questions += "\x1b[H\u2596\x1b[6n";
@@ -207,13 +208,20 @@ bool ProbeReader::readControlSequence(char prefix, std::string_view parameters, 
     });
     return true;
   }
-  if (prefix != 0) return false;
-  std::array<int, 3> values{-1, -1, -1};
+  std::array<int, 4> values{-1, -1, -1, -1};
   std::size_t count = 0;
   forEachPart(parameters, ";", [&](std::string_view part) {
     values[count < values.size() ? count : values.size() - 1] = wholeNumber(part);
     ++count;
   });
+  if (prefix == '?' && final == 'S' && count == 4 && values[0] == 2) {
+    // XTSMGRAPHICS: ? 2 ; status ; width ; height S, status 0 for success.
+    if (values[1] == 0 && values[2] > 0 && values[3] > 0) {
+      answers_.sixelLimit = {values[2], values[3]};
+    }
+    return true;
+  }
+  if (prefix != 0) return false;
   if (final == 'R' && count == 2 && values[0] >= 0 && values[1] >= 0) {
     // The first report answers the question; a later one is a key (Shift+F3
     // is sent as CSI 1 ; 2 R by some terminals).

@@ -34,6 +34,7 @@ struct TerminalAnswers {
   bool directColourCapability = false;  // XTGETTCAP found RGB or Tc
   bool directColourReadBack = false;    // DECRQSS read back the SGR 48;2 just set
   bool kittyGraphics = false;           // the kitty graphics query was answered OK
+  CellPixels sixelLimit;                // XTSMGRAPHICS: the largest sixel image
   int cursorColumn = 0;                 // after the quadrant (1-based); 0: no report
 };
 

@@ -39,7 +39,7 @@ bool sameAnswers(const TerminalAnswers& a, const TerminalAnswers& b) {
   return a.deviceAttributes == b.deviceAttributes && a.sixel == b.sixel && a.version == b.version &&
          a.cell == b.cell && a.directColourCapability == b.directColourCapability &&
          a.directColourReadBack == b.directColourReadBack && a.kittyGraphics == b.kittyGraphics &&
-         a.cursorColumn == b.cursorColumn;
+         a.cursorColumn == b.cursorColumn && a.sixelLimit == b.sixelLimit;
 }
 
 bool isSubsequence(std::string_view part, std::string_view whole) {

@@ -26,14 +26,15 @@ constexpr std::string_view xtermAnswers =
     "\x1bP>|XTerm(379)\x1b\\\x1bP1$r0;48:2::1:2:3m\x1b\\\x1b[1;2R"
     "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
 constexpr std::string_view xtermVt340Answers =
-    "\x1bP>|XTerm(379)\x1b\\\x1bP1$r0;48:2::1:2:3m\x1b\\\x1b[1;2R"
+    "\x1bP>|XTerm(379)\x1b\\\x1bP1$r0;48:2::1:2:3m\x1b\\\x1b[?2;0;480;312S\x1b[1;2R"
     "\x1b[?63;1;2;4;6;9;15;16;22;28c";
 constexpr std::string_view kittyAnswers =
     "\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;19;10t\x1bP0+r524742\x1b\\\x1bP0+r5463\x1b\\"
     "\x1bP1$r48:2:1:2:3m\x1b\\\x1b_Gi=31;OK\x1b\\\x1b[1;2R\x1b[?62;c";
 constexpr std::string_view alacrittyAnswers = "\x1b[1;2R\x1b[?6c";
 constexpr std::string_view konsoleAnswers =
-    "\x1bP>|Konsole 22.12.3\x1b\\\x1b[6;17;8t\x1b_Gi=31;OK\x1b\\\x1b[1;2R\x1b[?62;1;4c";
+    "\x1bP>|Konsole 22.12.3\x1b\\\x1b[6;17;8t\x1b_Gi=31;OK\x1b\\\x1b[?2;0;16384;16384S"
+    "\x1b[1;2R\x1b[?62;1;4c";
 constexpr std::string_view vteAnswers = "\x1bP0$r\x1b\\\x1b[1;2R\x1b[?65;1;9c";
 
 struct Reading {
@@ -64,7 +65,10 @@ TEST(TerminalProbe, ReadsWhatRealTerminalsAnswered) {
   EXPECT_EQ(xterm.answers.cursorColumn, 2);
   EXPECT_TRUE(xterm.keys.empty());
 
-  EXPECT_TRUE(readInPieces(xtermVt340Answers).answers.sixel) << "attribute 4 in DA1";
+  const Reading vt340 = readInPieces(xtermVt340Answers);
+  EXPECT_TRUE(vt340.answers.sixel) << "attribute 4 in DA1";
+  EXPECT_EQ(vt340.answers.sixelLimit, (CellPixels{480, 312}));
+  EXPECT_TRUE(vt340.keys.empty());
 
   const Reading kitty = readInPieces(kittyAnswers);
   EXPECT_EQ(kitty.answers.version, "kitty(0.26.5)");
@@ -81,6 +85,8 @@ TEST(TerminalProbe, ReadsWhatRealTerminalsAnswered) {
   EXPECT_TRUE(konsole.answers.kittyGraphics);
   EXPECT_TRUE(konsole.answers.sixel);
   EXPECT_FALSE(konsole.answers.directColourReadBack);
+  EXPECT_EQ(konsole.answers.sixelLimit, (CellPixels{16384, 16384}));
+  EXPECT_TRUE(konsole.keys.empty());
 
   const Reading alacritty = readInPieces(alacrittyAnswers);
   EXPECT_TRUE(alacritty.answers.deviceAttributes);
