@@ -12,7 +12,7 @@
 
 #include "audio/track_analysis.hpp"
 #include "driver/demo.hpp"
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
 namespace vantrel {
 
@@ -27,7 +27,7 @@ struct WebShow {
   // Red, green, blue and opaque alpha a pixel, as a canvas's ImageData
   // holds them, so the page hands the memory to the canvas as it is.
   std::vector<std::uint32_t> picture =
-      std::vector<std::uint32_t>(frames::screenPixelWidth * frames::screenPixelHeight);
+      std::vector<std::uint32_t>(screenPixelWidth * screenPixelHeight);
   // The cells the picture shows; none until it is first drawn.
   CellScreen pictured;
   bool pictureDrawn = false;
@@ -47,11 +47,11 @@ constexpr std::uint32_t rgbaPixel(Rgb colour) {
 void drawCell(const Cell& cell, const GlyphTable& glyphTable, std::uint32_t* topLeft) {
   const std::uint32_t foreground = rgbaPixel(consolePalette[cell.attribute & 0x0FU]);
   const std::uint32_t background = rgbaPixel(consolePalette[(cell.attribute >> 4U) & 0x0FU]);
-  const int code = frames::glyphCode(cell);
-  for (int y = 0; y < frames::glyphPixelHeight; ++y) {
-    std::uint32_t* pixel = topLeft + y * frames::screenPixelWidth;
-    for (int x = 0; x < frames::glyphPixelWidth; ++x) {
-      pixel[x] = frames::glyphPixelLit(glyphTable, code, x, y) ? foreground : background;
+  const int code = glyphCode(cell);
+  for (int y = 0; y < glyphPixelHeight; ++y) {
+    std::uint32_t* pixel = topLeft + y * screenPixelWidth;
+    for (int x = 0; x < glyphPixelWidth; ++x) {
+      pixel[x] = glyphPixelLit(glyphTable, code, x, y) ? foreground : background;
     }
   }
 }
@@ -71,8 +71,8 @@ void paintChanges(WebShow& web) {
       if (web.pictureDrawn && cells[index] == web.pictured[index]) continue;
       web.pictured[index] = cells[index];
       drawCell(cells[index], web.demo.glyphTable,
-               web.picture.data() + row * frames::glyphPixelHeight * frames::screenPixelWidth +
-                   (column - 1) * frames::glyphPixelWidth);
+               web.picture.data() + row * glyphPixelHeight * screenPixelWidth +
+                   (column - 1) * glyphPixelWidth);
       if (top < 0) top = row;
       bottom = row;
       left = std::min(left, column);

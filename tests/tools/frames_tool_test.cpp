@@ -9,7 +9,7 @@
 #include "audio/track_analysis.hpp"
 #include "driver/demo.hpp"
 #include "frames_test_support.hpp"
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
 namespace vantrel::frames {
 namespace {

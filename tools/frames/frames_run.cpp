@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "driver/demo.hpp"
+#include "picture/console_picture.hpp"
 #include "tools/frames/cast_file.hpp"
-#include "tools/frames/console_picture.hpp"
 #include "tools/frames/finished_file.hpp"
 #include "tools/frames/frame_dump.hpp"
 #include "tools/frames/png_file.hpp"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
 namespace vantrel::frames {
 

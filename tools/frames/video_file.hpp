@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "audio/pcm_format.hpp"
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
 namespace vantrel::frames {
 

@@ -10,10 +10,7 @@
 #include "screen/console_palette.hpp"
 #include "text/glyph_table.hpp"
 
-namespace vantrel::frames {
-
-using vantrel::consolePalette;
-using vantrel::Rgb;
+namespace vantrel {
 
 inline constexpr int glyphPixelWidth = 8;
 inline constexpr int glyphPixelHeight = glyphRows;
@@ -58,4 +55,4 @@ RgbImage drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTab
 // pixels white and the others black.
 RgbImage drawGlyphSheet(const GlyphTable& glyphTable);
 
-}  // namespace vantrel::frames
+}  // namespace vantrel

@@ -1,6 +1,6 @@
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
-namespace vantrel::frames {
+namespace vantrel {
 
 namespace {
 
@@ -77,4 +77,4 @@ RgbImage drawGlyphSheet(const GlyphTable& glyphTable) {
   return image;
 }
 
-}  // namespace vantrel::frames
+}  // namespace vantrel

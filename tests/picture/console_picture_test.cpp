@@ -1,8 +1,8 @@
-#include "tools/frames/console_picture.hpp"
+#include "picture/console_picture.hpp"
 
 #include <gtest/gtest.h>
 
-namespace vantrel::frames {
+namespace vantrel {
 namespace {
 
 // A font whose glyph c has row r = c + r (low byte), so that every code and
@@ -49,4 +49,4 @@ TEST(GlyphSheet, PlacesCodeCAtColumnCMod16AndRowCDiv16InWhiteOnBlack) {
 }
 
 }  // namespace
-}  // namespace vantrel::frames
+}  // namespace vantrel
