@@ -389,12 +389,12 @@ TEST(TerminalConsole, FitsThePictureToTheRowsTheWindowShows) {
   raise(SIGWINCH);  // the same lie again: asked once
   present(console, patternScreen());
   EXPECT_EQ(pty.output().find("\x1b[8;"), std::string::npos);
-  // A window really made 50 rows tall shows the exact view.
+  // A window really made 50 rows tall holds the picture's 640 x 600 pixels,
+  // which Konsole draws (it answered the kitty graphics query).
   pty.resize(80, 50, 642, 850);
   raise(SIGWINCH);
   present(console, patternScreen());
-  terminal.feed(pty.output());
-  EXPECT_EQ(terminal.cell(49, 79).backgroundRgb, 0x800000) << "the exact view's last cell";
+  EXPECT_NE(pty.output().find("\x1b_Ga=T,f=100"), std::string::npos) << "the pixel view";
   console.restore();
 
   // Already lying at the start: asked before the request for 50 rows, and
