@@ -13,8 +13,8 @@
 
 #include "audio/spectrum.hpp"
 #include "driver/demo.hpp"
+#include "frames/spectrum_feed.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
-#include "tools/frames/spectrum_feed.hpp"
 
 namespace vantrel {
 namespace {

@@ -13,9 +13,15 @@ set(allowed_platform "screen;text;picture")
 set(allowed_effects "screen;audio;maths")
 set(allowed_driver "screen;audio;platform;effects;text;picture")
 set(allowed_web "screen;audio;effects;text;picture;driver")
+# The two programs beside the demo: the frame tool (vantrel-frames) and the
+# composer with its report.
+set(allowed_frames "screen;audio;platform;effects;text;picture;driver")
+set(allowed_music "maths;audio")
+# tools/ (the scripts and the programs they build), tests/ and bench/ stand
+# above all of these and may include any of them.
 
 set(violations "")
-foreach(folder maths screen audio text picture platform effects driver web)
+foreach(folder maths screen audio text picture platform effects driver web frames music)
   file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.hpp ${SOURCE_DIR}/${folder}/*.cpp)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^#include \"[a-z_0-9]+/")

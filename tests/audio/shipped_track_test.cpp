@@ -14,8 +14,8 @@
 #include "audio/built_in_track.hpp"
 #include "audio/music_feed.hpp"
 #include "audio/track_analysis.hpp"
-#include "tools/compose/liveliness.hpp"
-#include "tools/compose/score.hpp"
+#include "music/liveliness.hpp"
+#include "music/score.hpp"
 
 namespace vantrel {
 namespace {

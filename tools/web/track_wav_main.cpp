@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "audio/track_analysis.hpp"
-#include "tools/compose/wav_file.hpp"
+#include "music/wav_file.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
