@@ -1,7 +1,7 @@
 // What presenting a frame costs on a terminal: bytes sent and CPU time per
 // frame of the terminal renderer over a run of the demo's own frames, beside
 // a naive full redraw of the same frames (every cell, its colours and its
-// character, every frame).
+// character, every frame), and of the pixel view in each protocol and scale.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #include "audio/spectrum.hpp"
 #include "driver/demo.hpp"
 #include "platform/code_page_437.hpp"
+#include "platform/terminal/pixel_presenter.hpp"
 #include "platform/terminal/terminal_io.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
 
@@ -137,6 +138,39 @@ void BM_PresentFrameNaive(benchmark::State& state) {
   presentFrames(state, renderer);
 }
 BENCHMARK(BM_PresentFrameNaive)->Unit(benchmark::kMicrosecond)->Iterations(frameCount * 4);
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// The pixel view placed at the top left, at a scale.
+class PlacedPixels {
+ public:
+  PlacedPixels(ImageProtocol protocol, int scale) : presenter_(protocol) {
+    presenter_.place({scale, 0, 0, {10, 20}});
+  }
+  std::string_view render(const CellScreen& screen) { return presenter_.render(screen); }
+
+ private:
+  PixelPresenter presenter_;
+};
+
+// Arguments: 0 for kitty's protocol, 1 for sixel; the scale.
+void BM_PresentFramePixels(benchmark::State& state) {
+  PlacedPixels presenter(state.range(0) == 0 ? ImageProtocol::kitty : ImageProtocol::sixel,
+                         static_cast<int>(state.range(1)));
+  presentFrames(state, presenter);
+}
+BENCHMARK(BM_PresentFramePixels)
+    ->ArgNames({"sixel", "scale"})
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({1, 1})
+    ->Args({1, 2})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(frameCount);
 
 }  // namespace
 }  // namespace vantrel

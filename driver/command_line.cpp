@@ -45,10 +45,10 @@ struct NamedChoice {
   Choice choice;
 };
 
-// Reads one of an option's two named choices into `choice`.
-template <typename Choice>
+// Reads one of an option's named choices into `choice`.
+template <typename Choice, std::size_t count>
 std::string readChoice(std::string_view option, std::string_view value,
-                       const std::array<NamedChoice<std::type_identity_t<Choice>>, 2>& names,
+                       const std::array<NamedChoice<std::type_identity_t<Choice>>, count>& names,
                        Choice& choice) {
   for (const auto& named : names) {
     if (value == named.name) {
@@ -56,20 +56,27 @@ std::string readChoice(std::string_view option, std::string_view value,
       return {};
     }
   }
-  return std::string(option) + " must be " + std::string(names[0].name) + " or " +
-         std::string(names[1].name) + ", not '" + std::string(value) + "'";
+  std::string named;
+  for (std::size_t i = 0; i < count; ++i) {
+    named += i == 0 ? "" : i + 1 == count ? " or " : ", ";
+    named += names[i].name;
+  }
+  return std::string(option) + " must be " + named + ", not '" + std::string(value) + "'";
 }
 
 std::string readView(std::string_view value, CommandLine& line) {
-  return readChoice("--view", value,
-                    {{{"exact", ViewChoice::exact}, {"fitted", ViewChoice::fitted}}},
-                    line.console.view);
+  return readChoice<ViewChoice, 3>("--view", value,
+                                   {{{"exact", ViewChoice::exact},
+                                     {"fitted", ViewChoice::fitted},
+                                     {"pixels", ViewChoice::pixels}}},
+                                   line.console.view);
 }
 
 std::string readColours(std::string_view value, CommandLine& line) {
-  return readChoice("--colours", value,
-                    {{{"console", ColourChoice::console}, {"terminal", ColourChoice::terminal}}},
-                    line.console.colours);
+  return readChoice<ColourChoice, 2>(
+      "--colours", value,
+      {{{"console", ColourChoice::console}, {"terminal", ColourChoice::terminal}}},
+      line.console.colours);
 }
 
 struct ValueOption {
@@ -121,7 +128,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
 }
 
 std::string_view usageText() {
-  return "usage: vantrel [--music FILE] [--seed N] [--view exact|fitted] [--colours "
+  return "usage: vantrel [--music FILE] [--seed N] [--view exact|fitted|pixels] [--colours "
          "console|terminal]\n"
          "A text-mode demo: ripple field, spectrum bars and a big-letter scroller, with music.\n"
          "Esc ends it early.\n"
@@ -130,7 +137,10 @@ std::string_view usageText() {
          "  --seed N            play the show of seed N (0 to 4294967295) instead of a new one\n"
          "  --view exact        one terminal cell per picture cell (80x50 shows it all)\n"
          "  --view fitted       two picture rows to a terminal row (80x24 shows it all)\n"
-         "                      (default: exact where 80x50 fits, else fitted)\n"
+         "  --view pixels       the picture's own pixels, where the terminal draws images\n"
+         "                      (default: pixels where the terminal draws images and its\n"
+         "                      window holds 640x600 pixels, else exact where 80x50 fits,\n"
+         "                      else fitted)\n"
          "  --colours console   the console's own colours, in direct RGB\n"
          "  --colours terminal  the 16 colours of the terminal's theme\n"
          "                      (default: the console's, as closely as the terminal draws them)\n"

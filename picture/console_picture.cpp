@@ -7,12 +7,28 @@ namespace {
 constexpr Rgb white{255, 255, 255};
 constexpr Rgb black{0, 0, 0};
 
-// Draws glyph `code` with its top-left pixel at (left, top).
-void drawGlyph(RgbImage& image, const GlyphTable& glyphTable, int code, int left, int top, Rgb lit,
-               Rgb unlit) {
+// Draws glyph `code` with its top-left pixel at (left, top): put(x, y, lit).
+template <typename Put>
+void drawGlyph(const GlyphTable& glyphTable, int code, int left, int top, Put put) {
   for (int y = 0; y < glyphPixelHeight; ++y) {
     for (int x = 0; x < glyphPixelWidth; ++x) {
-      image.set(left + x, top + y, glyphPixelLit(glyphTable, code, x, y) ? lit : unlit);
+      put(left + x, top + y, glyphPixelLit(glyphTable, code, x, y));
+    }
+  }
+}
+
+// Every pixel of the cell screen's picture: put(x, y, colour number).
+template <typename Put>
+void drawCells(const CellScreen& cellScreen, const GlyphTable& glyphTable, Put put) {
+  for (int row = 0; row < screenRows; ++row) {
+    for (int column = 1; column <= screenColumns; ++column) {
+      const Cell& cell = cellScreen[cellIndex(row, column)];
+      const int foreground = cell.attribute & 0x0F;
+      const int background = (cell.attribute >> 4) & 0x0F;
+      drawGlyph(glyphTable, glyphCode(cell), (column - 1) * glyphPixelWidth, row * glyphPixelHeight,
+                [&put, foreground, background](int x, int y, bool lit) {
+                  put(x, y, lit ? foreground : background);
+                });
     }
   }
 }
@@ -51,15 +67,15 @@ bool glyphPixelLit(const GlyphTable& glyphTable, int code, int x, int y) {
 }
 
 void drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable, RgbImage& image) {
-  for (int row = 0; row < screenRows; ++row) {
-    for (int column = 1; column <= screenColumns; ++column) {
-      const Cell& cell = cellScreen[cellIndex(row, column)];
-      const Rgb foreground = consolePalette[cell.attribute & 0x0FU];
-      const Rgb background = consolePalette[(cell.attribute >> 4U) & 0x0FU];
-      drawGlyph(image, glyphTable, glyphCode(cell), (column - 1) * glyphPixelWidth,
-                row * glyphPixelHeight, foreground, background);
-    }
-  }
+  drawCells(cellScreen, glyphTable, [&image](int x, int y, int colour) {
+    image.set(x, y, consolePalette[static_cast<std::size_t>(colour)]);
+  });
+}
+
+void drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable,
+                    ColourIndexImage& image) {
+  drawCells(cellScreen, glyphTable,
+            [&image](int x, int y, int colour) { image.set(x, y, colour); });
 }
 
 RgbImage drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable) {
@@ -71,8 +87,9 @@ RgbImage drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTab
 RgbImage drawGlyphSheet(const GlyphTable& glyphTable) {
   RgbImage image(glyphSheetPixelWidth, glyphSheetPixelHeight);
   for (int code = 0; code < glyphCount; ++code) {
-    drawGlyph(image, glyphTable, code, code % glyphSheetColumns * glyphPixelWidth,
-              code / glyphSheetColumns * glyphPixelHeight, white, black);
+    drawGlyph(glyphTable, code, code % glyphSheetColumns * glyphPixelWidth,
+              code / glyphSheetColumns * glyphPixelHeight,
+              [&image](int x, int y, bool lit) { image.set(x, y, lit ? white : black); });
   }
   return image;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "screen/cell_screen.hpp"
@@ -40,6 +41,33 @@ class RgbImage {
   std::vector<std::uint8_t> pixels_;
 };
 
+// A picture in the console's colours, one byte a pixel, the colour's number
+// (0..15), rows top to bottom: what a terminal that draws images is sent.
+struct ColourIndexPicture {
+  std::span<const std::uint8_t> pixels;
+  int width = 0;
+  int height = 0;
+
+  std::uint8_t at(int x, int y) const {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  }
+};
+
+// The 640 x 600 picture of the cell screen in colour numbers.
+class ColourIndexImage {
+ public:
+  ColourIndexImage() : pixels_(static_cast<std::size_t>(screenPixelWidth * screenPixelHeight)) {}
+
+  ColourIndexPicture view() const { return {pixels_, screenPixelWidth, screenPixelHeight}; }
+  void set(int x, int y, int colour) {
+    pixels_[static_cast<std::size_t>(y * screenPixelWidth + x)] = static_cast<std::uint8_t>(colour);
+  }
+
+ private:
+  std::vector<std::uint8_t> pixels_;
+};
+
 // The glyph the console shows for a cell: the low byte of its character, as
 // the console's 8-bit character write takes it.
 int glyphCode(const Cell& cell);
@@ -50,6 +78,9 @@ bool glyphPixelLit(const GlyphTable& glyphTable, int code, int x, int y);
 // colour and the others in the background colour.
 void drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable, RgbImage& image);
 RgbImage drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable);
+// The same picture in colour numbers.
+void drawCellScreen(const CellScreen& cellScreen, const GlyphTable& glyphTable,
+                    ColourIndexImage& image);
 
 // 128 x 192: code c at glyph column c mod 16 and glyph row c div 16, lit
 // pixels white and the others black.

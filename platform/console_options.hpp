@@ -6,9 +6,11 @@
 namespace vantrel {
 
 enum class ViewChoice {
-  bySize,  // the exact view where the whole picture fits, else the fitted view
+  bySize,  // the picture's pixels where the terminal draws them and they fit, else the
+           // exact view where the whole picture fits, else the fitted view
   exact,
   fitted,
+  pixels,  // the picture's pixels, where the console draws images
 };
 
 enum class ColourChoice {

@@ -28,6 +28,7 @@ View viewFor(ViewChoice choice, ConsoleSize size) {
     case ViewChoice::fitted:
       return View::fitted;
     case ViewChoice::bySize:
+    case ViewChoice::pixels:  // where no pixels are drawn, the text view by size
       break;
   }
   return size.columns >= screenColumns && size.rows >= screenRows ? View::exact : View::fitted;

@@ -15,6 +15,9 @@ namespace vantrel {
 inline constexpr int kittyImageId = 7;
 // Deletes the image and frees its data; the terminal answers nothing (q=2).
 inline constexpr std::string_view kittyImageDeletion = "\x1b_Ga=d,d=I,i=7,q=2\x1b\\";
+// Ends a chunked transmission that a cut frame left open (ST first ends the
+// chunk it was in); where none is open, an empty command without an answer.
+inline constexpr std::string_view kittyTransmissionEnd = "\x1b\\\x1b_Gm=0,q=2;\x1b\\";
 // The largest payload a chunk may carry, in base64 characters.
 inline constexpr std::size_t kittyChunkSize = 4096;
 

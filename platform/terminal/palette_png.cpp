@@ -41,6 +41,33 @@ std::size_t closeChunk(std::uint8_t* png, std::size_t at, std::string_view type,
   return at + chunkOverhead + dataLength;
 }
 
+// One picture row scaled across into 4-bit pixels, two to a byte, the first
+// in the high nibble.
+void packRow(const std::uint8_t* source, int width, int scale, std::uint8_t* packed) {
+  if (scale == 1) {
+    int x = 0;
+    for (; x + 1 < width; x += 2) {
+      *packed++ = static_cast<std::uint8_t>(((source[x] & 0x0F) << 4) | (source[x + 1] & 0x0F));
+    }
+    if (x < width) *packed = static_cast<std::uint8_t>((source[x] & 0x0F) << 4);
+    return;
+  }
+  if (scale == 2) {
+    for (int x = 0; x < width; ++x)
+      *packed++ = static_cast<std::uint8_t>((source[x] & 0x0F) * 0x11);
+    return;
+  }
+  std::size_t nibble = 0;
+  for (int x = 0; x < width; ++x) {
+    const auto colour = static_cast<std::uint8_t>(source[x] & 0x0F);
+    for (int repeat = 0; repeat < scale; ++repeat, ++nibble) {
+      std::uint8_t& byte = packed[nibble / 2];
+      byte = nibble % 2 == 0 ? static_cast<std::uint8_t>(colour << 4)
+                             : static_cast<std::uint8_t>(byte | colour);
+    }
+  }
+}
+
 }  // namespace
 
 PalettePngEncoder::PalettePngEncoder() {
@@ -92,19 +119,14 @@ std::span<const std::uint8_t> PalettePngEncoder::encode(const ColourIndexPicture
 // that repeat a picture row are the same bytes again.
 void PalettePngEncoder::compressRows(const ColourIndexPicture& picture, int scale) {
   ::deflateReset(&stream_);
-  std::uint8_t* out = png_.data() + length_ + 8;
-  stream_.next_out = out;
+  stream_.next_out = png_.data() + length_ + 8;
   stream_.avail_out = static_cast<uInt>(png_.size() - length_ - 8 - chunkOverhead - 4);
-  const std::size_t width =
-      static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(scale);
   const std::size_t rowLength = rowBytes(picture.width, scale);
   for (int y = 0; y < picture.height; ++y) {
     row_[0] = 0;
-    std::fill(row_.begin() + 1, row_.begin() + static_cast<std::ptrdiff_t>(rowLength), 0);
-    for (std::size_t x = 0; x < width; ++x) {
-      const std::uint8_t colour = picture.at(static_cast<int>(x) / scale, y) & 0x0F;
-      row_[1 + x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? colour << 4 : colour);
-    }
+    packRow(picture.pixels.data() +
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width),
+            picture.width, scale, row_.data() + 1);
     for (int repeat = 0; repeat < scale; ++repeat) {
       stream_.next_in = row_.data();
       stream_.avail_in = static_cast<uInt>(rowLength);

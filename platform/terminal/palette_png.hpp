@@ -11,20 +11,9 @@
 #include <span>
 #include <vector>
 
+#include "picture/console_picture.hpp"
+
 namespace vantrel {
-
-// A picture in the console's colours: one byte a pixel, the colour's number
-// (0..15), rows top to bottom.
-struct ColourIndexPicture {
-  std::span<const std::uint8_t> pixels;
-  int width = 0;
-  int height = 0;
-
-  std::uint8_t at(int x, int y) const {
-    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                  static_cast<std::size_t>(x)];
-  }
-};
 
 class PalettePngEncoder {
  public:

@@ -1,6 +1,7 @@
 #include "platform/terminal/sixel_image.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "screen/console_palette.hpp"
@@ -12,6 +13,8 @@ namespace {
 constexpr int bandRows = 6;
 constexpr int colourCount = 16;
 constexpr char emptySixel = '?';
+// The widest picture encoded: the console's 640 pixels, with room to spare.
+constexpr std::size_t maxPictureWidth = 1024;
 
 std::uint16_t bitOf(std::uint8_t colour) {
   return static_cast<std::uint16_t>(1U << (colour & 0x0F));
@@ -37,20 +40,32 @@ void appendRun(OutputBuffer& out, char sixel, int count) {
 class SixelWriter {
  public:
   SixelWriter(OutputBuffer& out, const ColourIndexPicture& picture, int scale)
-      : out_(out), picture_(picture), scale_(scale), width_(picture.width * scale) {}
+      : out_(out), picture_(picture), scale_(scale) {}
 
+  // The six rows of scaled pixels from `top` (fewer at the image's end):
+  // each colour's sixel at every picture column, found in one pass, then
+  // sent colour by colour.
   void band(int top, int rows) {
     std::uint16_t used = 0;
-    for (int row = 0; row < rows; ++row)
-      used = static_cast<std::uint16_t>(used | coloursOfRow(top + row));
+    for (int x = 0; x < picture_.width; ++x) {
+      for (int row = 0; row < rows; ++row) {
+        const std::uint8_t colour = picture_.at(x, (top + row) / scale_) & 0x0F;
+        if ((used & bitOf(colour)) == 0) {
+          used = static_cast<std::uint16_t>(used | bitOf(colour));
+          std::fill_n(sixels_[colour].begin(), picture_.width, std::uint8_t{0});
+        }
+        std::uint8_t& sixel = sixels_[colour][static_cast<std::size_t>(x)];
+        sixel = static_cast<std::uint8_t>(sixel | (1U << row));
+      }
+    }
     bool first = true;
     for (int colour = 0; colour < colourCount; ++colour) {
-      if ((used & (1U << colour)) == 0) continue;
+      if ((used & bitOf(static_cast<std::uint8_t>(colour))) == 0) continue;
       if (!first) out_.append('$');  // back to the band's start for the next colour
       first = false;
       out_.append('#');
       out_.appendNumber(colour);
-      colourInBand(colour, top, rows);
+      colourInBand(sixels_[static_cast<std::size_t>(colour)]);
     }
   }
 
@@ -63,16 +78,12 @@ class SixelWriter {
   }
 
  private:
-  void colourInBand(int colour, int top, int rows) {
+  void colourInBand(const std::array<std::uint8_t, maxPictureWidth>& bits) {
     char runSixel = emptySixel;
     int runLength = 0;
     int blanks = 0;  // empty columns not yet sent: left out at the band's end
-    for (int x = 0; x < width_; x += scale_) {
-      int bits = 0;
-      for (int row = 0; row < rows; ++row) {
-        if ((picture_.at(x / scale_, (top + row) / scale_) & 0x0F) == colour) bits |= 1 << row;
-      }
-      const char sixel = static_cast<char>(emptySixel + bits);
+    for (int x = 0; x < picture_.width; ++x) {
+      const char sixel = static_cast<char>(emptySixel + bits[static_cast<std::size_t>(x)]);
       if (sixel == runSixel) {
         runLength += scale_;
         continue;
@@ -98,7 +109,8 @@ class SixelWriter {
   OutputBuffer& out_;
   const ColourIndexPicture& picture_;
   int scale_;
-  int width_;
+  // Each colour's sixel at each picture column of the band being written.
+  std::array<std::array<std::uint8_t, maxPictureWidth>, colourCount> sixels_;
 };
 
 }  // namespace

@@ -10,8 +10,8 @@
 namespace vantrel {
 
 // Appends one sixel image of the scaled rows [top, top + height) of
-// `picture` at `scale`, placed by the terminal at the cursor. Only the
-// colours those rows use are defined.
+// `picture` (at most 1024 pixels wide) at `scale`, placed by the terminal at
+// the cursor. Only the colours those rows use are defined.
 void appendSixelImage(OutputBuffer& out, const ColourIndexPicture& picture, int scale, int top,
                       int height);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/terminal/kitty_graphics.hpp"
 #include "platform/terminal/terminal_io.hpp"
 #include "platform/terminal/terminal_restore.hpp"
 #include "platform/terminal/terminal_sequences.hpp"
@@ -20,6 +21,9 @@ namespace vantrel {
 
 namespace {
 
+// ST: ends a string (a sixel image, a graphics command) that a frame cut
+// short left open; on its own it does nothing.
+constexpr std::string_view stringTerminator = "\x1b\\";
 // Answers beyond this are not waited for: a terminal that sends thousands
 // of bytes at once is sending no answer we asked for.
 constexpr std::size_t probeReadLimit = 4096;
@@ -94,7 +98,27 @@ void TerminalConsole::openWindow() {
   answers_ = probeTerminal(localeIsUtf8(environment_.locale));
   renderer_.setStyle({options_.view, glyphsTerminalDraws(answers_),
                       colourModeFor(options_.colours, environment_, answers_)});
+  preparePixelView();
   resizeRenderer(foundWindow);
+}
+
+// Where the terminal draws images, the pixel view is made ready, and the
+// give-back learns to take its image away: it first ends any string a cut
+// frame left open, then deletes the image (before the alternate screen is
+// left, where the image is).
+void TerminalConsole::preparePixelView() {
+  const ImageProtocol protocol = imageProtocolOf(answers_);
+  if (protocol == ImageProtocol::none) {
+    noImages_ = options_.view == ViewChoice::pixels;
+    return;
+  }
+  pixels_ = std::make_unique<PixelPresenter>(protocol);
+  pixelOutput_.open(outputFd_);
+  if (protocol == ImageProtocol::kitty) {
+    extendGiveBack(std::string(kittyTransmissionEnd) + std::string(kittyImageDeletion), {});
+  } else {
+    extendGiveBack(stringTerminator, {});
+  }
 }
 
 // Asks the start-up questions in one write and reads the answers until DA1's
@@ -156,6 +180,10 @@ void TerminalConsole::writeCells(const Cell* cells, BufferCoord bufferSize, Buff
   if (gone_ || !terminalTaken()) return;
   // Only here, on a SIGWINCH or a resume, does the frame ask the terminal for its size.
   if (takeResizeNotice()) resizeRenderer(terminalWindowOf(outputFd_));
+  if (showingPixels_) {
+    presentPixels();
+    return;
+  }
   // A stop asked for from the background interrupts the write: the frame is
   // dropped, and repainted whole after the resume.
   if (!writeAll(outputFd_, renderer_.render(screenBuffer_), stopPending)) noteFailure(errno);
@@ -184,12 +212,12 @@ KeyPress TerminalConsole::pollKey() {
 }
 
 bool TerminalConsole::gone() const {
-  return gone_;
+  return gone_ || noImages_;
 }
 
 void TerminalConsole::restore() noexcept {
   runTerminalRestore();
-  if (opened_ && !gone_ && !sawWholePicture_) noteSmallTerminal();
+  if (opened_) noteAfterTheShow();
   opened_ = false;
 }
 
@@ -209,6 +237,13 @@ void TerminalConsole::noteFailure(int error) {
 void TerminalConsole::resizeRenderer(const TerminalWindow& window) {
   const TerminalSize size = cellsShown(window, answers_.cell);
   askForRowsShown(window, size);
+  const bool wasShowingPixels = showingPixels_;
+  showingPixels_ = showPixelsIn(window, size);
+  if (showingPixels_) {
+    sawWholePicture_ = true;
+    return;
+  }
+  if (wasShowingPixels) leavePixelView();
   renderer_.resize(size);
   const TerminalSize shown = renderer_.size();
   if (renderer_.showsWholePicture()) sawWholePicture_ = true;
@@ -229,6 +264,71 @@ void TerminalConsole::askForRowsShown(const TerminalWindow& window, TerminalSize
   rowsAskedFor_ = shown.rows;
   const SizeRequest request(shown.rows, window.cells.columns);
   send(request.view());
+}
+
+// The pixel view where it is asked for, or by default where the picture fits
+// the rows shown at a whole scale. Placed anew (and so sent whole) on every
+// resize and resume; a frame still being written is abandoned for it.
+bool TerminalConsole::showPixelsIn(const TerminalWindow& window, TerminalSize shown) {
+  if (!pixels_) return false;
+  CellPixels cell = answers_.cell;
+  if (!cell.known() && window.cells.columns > 0 && window.cells.rows > 0) {
+    cell = plausibleCell(window.pixelWidth / window.cells.columns,
+                         window.pixelHeight / window.cells.rows);
+  }
+  PixelPlacement placement = placePicture(pixels_->protocol(), shown, cell, answers_.sixelLimit);
+  if (!placement.fits()) {
+    if (options_.view != ViewChoice::pixels || !cell.known()) return false;
+    placement = {1, 0, 0, cell};  // asked for: at scale 1, cut by the window
+  } else if (options_.view != ViewChoice::pixels && options_.view != ViewChoice::bySize) {
+    return false;
+  }
+  pixelOutput_.abandon();
+  pixels_->place(placement);
+  return true;
+}
+
+// Back to a text view: the frame being written is finished (it may be in
+// the middle of a string), and no image is left behind; the text view then
+// repaints the whole screen.
+void TerminalConsole::leavePixelView() {
+  pixelOutput_.abandon();
+  if (pixels_->protocol() == ImageProtocol::kitty) {
+    send(kittyTransmissionEnd);
+    send(kittyImageDeletion);
+  } else {
+    send(stringTerminator);
+  }
+}
+
+// A frame the terminal has not yet taken whole is finished first; until it
+// is, the frames drawn are skipped rather than waited for.
+void TerminalConsole::presentPixels() {
+  ++framesPresented_;
+  if (pixelOutput_.isOpen() && !pixelOutput_.ready()) {
+    ++framesSkipped_;
+    return;
+  }
+  const std::string_view frame = pixels_->render(screenBuffer_);
+  const bool written =
+      pixelOutput_.isOpen() ? pixelOutput_.write(frame) : writeAll(outputFd_, frame, stopPending);
+  if (!written) noteFailure(errno);
+}
+
+void TerminalConsole::noteAfterTheShow() const {
+  if (noImages_) {
+    std::fprintf(stderr,
+                 "vantrel: --view pixels needs a terminal that draws images (the kitty graphics "
+                 "protocol or sixel), and this one answered as neither\n");
+    return;
+  }
+  if (!gone_ && !sawWholePicture_) noteSmallTerminal();
+  if (framesSkipped_ > 0) {
+    std::fprintf(stderr,
+                 "vantrel: the terminal showed %ld of the %ld frames drawn; it was too slow to "
+                 "take the others, which were skipped so that the show kept to the music\n",
+                 framesPresented_ - framesSkipped_, framesPresented_);
+  }
 }
 
 // A terminal narrower than 80 columns, shorter than 24 rows, or shorter than

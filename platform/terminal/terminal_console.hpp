@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 
 #include "platform/console.hpp"
 #include "platform/console_options.hpp"
+#include "platform/terminal/frame_output.hpp"
 #include "platform/terminal/key_decoder.hpp"
+#include "platform/terminal/pixel_presenter.hpp"
 #include "platform/terminal/terminal_abilities.hpp"
 #include "platform/terminal/terminal_renderer.hpp"
 #include "platform/terminal/terminal_restore.hpp"
@@ -47,7 +50,9 @@ class TerminalConsole final : public Console {
   KeyPress pollKey() override;
   bool gone() const override;
   // Also says on stderr, after giving the terminal back, when it was too
-  // small for the whole picture (in the view it had) during the whole show.
+  // small for the whole picture (in the view it had) during the whole show,
+  // when frames were skipped for a terminal too slow to take them, and when
+  // the pixels asked for could not be drawn.
   void restore() noexcept override;
 
  private:
@@ -56,9 +61,14 @@ class TerminalConsole final : public Console {
   void noteFailure(int error);
   TerminalAnswers probeTerminal(bool askGlyphWidth);
   Glyphs glyphsTerminalDraws(const TerminalAnswers& answers) const;
+  void preparePixelView();
   void resizeRenderer(const TerminalWindow& window);
   void askForRowsShown(const TerminalWindow& window, TerminalSize shown);
+  bool showPixelsIn(const TerminalWindow& window, TerminalSize shown);
+  void leavePixelView();
+  void presentPixels();
   void noteSmallTerminal() const;
+  void noteAfterTheShow() const;
 
   int inputFd_;
   int outputFd_;
@@ -70,6 +80,13 @@ class TerminalConsole final : public Console {
   CellScreen screenBuffer_{};  // the console's 80 x 50 screen buffer
   TerminalAnswers answers_{};  // what the terminal answered the start-up probe
   int rowsAskedFor_ = 0;       // the rows last asked for to match the window shown
+  // The pixel view, where the terminal draws images.
+  std::unique_ptr<PixelPresenter> pixels_;
+  FrameOutput pixelOutput_;
+  bool showingPixels_ = false;
+  bool noImages_ = false;  // the pixels asked for, in a terminal that draws none
+  long framesPresented_ = 0;
+  long framesSkipped_ = 0;
   bool opened_ = false;
   bool gone_ = false;  // the terminal went away: its window closed, its session hung up
   bool sawWholePicture_ = false;

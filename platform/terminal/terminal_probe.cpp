@@ -49,13 +49,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Terminals draw cells from about 4 to a few dozen pixels a side; a cell
-// outside these bounds is a misreport.
-CellPixels plausibleCell(int width, int height) {
-  if (width < 2 || width > 256 || height < 4 || height > 512) return {};
-  return {width, height};
-}
-
 // XTVERSION's text, printable ASCII, as long as a name and version need.
 std::string versionText(std::string_view text) {
   std::string version;
@@ -102,6 +95,11 @@ bool readsBackDirectColour(std::string_view sgr) {
 }
 
 }  // namespace
+
+CellPixels plausibleCell(int width, int height) {
+  if (width < 2 || width > 256 || height < 4 || height > 512) return {};
+  return {width, height};
+}
 
 std::string probeQuestions(bool askGlyphWidth) {
   std::string questions;

@@ -25,6 +25,10 @@ struct CellPixels {
   friend bool operator==(const CellPixels&, const CellPixels&) = default;
 };
 
+// A cell of `width` x `height` pixels where terminals draw cells that size
+// (from about 4 to a few dozen pixels a side), else an unknown one.
+CellPixels plausibleCell(int width, int height);
+
 // What the probe found out. Everything not answered stays at its default.
 struct TerminalAnswers {
   bool deviceAttributes = false;        // DA1 came

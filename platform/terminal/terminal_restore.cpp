@@ -139,6 +139,12 @@ void restoreOnce() noexcept {
   ::clock_gettime(CLOCK_MONOTONIC, &start);
   while (signalRestore.state.load() == restoring && millisecondsSince(start) < secondSignalWaitMs) {
   }
+  // The give-back was being extended, not carried out: carry it out now.
+  expected = taken;
+  if (signalRestore.state.compare_exchange_strong(expected, restoring)) {
+    giveTerminalBack(signalRestore.restore, true);
+    signalRestore.state.store(restored);
+  }
 }
 
 // Ending and fatal signals: restore, then let the signal do what it would
@@ -288,6 +294,24 @@ void armTerminalRestore(const TerminalRestore& restore) {
   signalRestore.drawingThread = ::pthread_self();
   signalRestore.state.store(taken);
   if (!signalRestore.handlersInstalled) installHandlers();
+}
+
+void extendGiveBack(std::string_view opening, std::string_view closing) noexcept {
+  const sigset_t handled = signalSet({SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGTSTP, SIGTTIN, SIGTTOU});
+  sigset_t previousMask;
+  ::pthread_sigmask(SIG_BLOCK, &handled, &previousMask);
+  int expected = taken;
+  if (signalRestore.state.compare_exchange_strong(expected, restoring)) {
+    TerminalRestore& restore = signalRestore.restore;
+    const std::array<char, sizeof restore.bytes> armed = restore.bytes;
+    const std::size_t armedLength = restore.length;
+    restore.length = 0;
+    restore.appendBytes(opening);
+    restore.appendBytes({armed.data(), armedLength});
+    restore.appendBytes(closing);
+    signalRestore.state.store(taken);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
 }
 
 void recordTakeOver(std::string_view bytes, TakeOverPart part) {

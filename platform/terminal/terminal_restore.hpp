@@ -25,7 +25,7 @@ struct TerminalRestore {
   bool haveModes = false;
   termios savedModes{};  // the terminal's own modes
   termios takenModes{};  // the modes the demo runs the terminal in
-  std::array<char, 160> bytes{};
+  std::array<char, 256> bytes{};
   std::size_t length = 0;
 
   void appendBytes(std::string_view text);
@@ -40,6 +40,11 @@ struct TerminalRestore {
 // notice; SIGTSTP, SIGTTIN, SIGTTOU and SIGCONT are noted for
 // serviceJobControl. Call before changing the terminal.
 void armTerminalRestore(const TerminalRestore& restore);
+
+// Adds to the armed give-back: `opening` before its bytes, `closing` after
+// them (what only the probe's answers tell, such as an image to delete).
+// Signals are kept out meanwhile; one that comes to another thread waits.
+void extendGiveBack(std::string_view opening, std::string_view closing) noexcept;
 
 // Adds `bytes` to what taking the terminal over sends, so a resume can send
 // it all again. Call as each part of the take-over is sent. The title push,

@@ -178,19 +178,37 @@ class ShellSession {
     ASSERT_EQ(::write(near_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
   void command(char what) { ASSERT_EQ(::write(commands_, &what, 1), 1); }
-  void startReading() {
+  // Reads what the terminal receives as it comes, or, with a `pace`, at most
+  // `bytesPerTick` every `pace`, as a slow terminal takes it. Answers the
+  // start-up probe with `answers`, as the terminal that gave them would.
+  void startReading(std::string_view answers = {}, std::size_t bytesPerTick = 65536,
+                    std::chrono::milliseconds pace = 0ms) {
     ::fcntl(near_, F_SETFL, ::fcntl(near_, F_GETFL) | O_NONBLOCK);
-    reader_ = std::thread([this] {
-      std::array<char, 65536> chunk{};
+    reader_ = std::thread([this, answers = std::string(answers), bytesPerTick, pace] {
+      std::vector<char> chunk(bytesPerTick);
+      bool answered = answers.empty();
       while (!stop_) {
         pollfd readable{near_, POLLIN, 0};
         ::poll(&readable, 1, 5);
+        if (pace > 0ms) std::this_thread::sleep_for(pace);
         const std::lock_guard lock(mutex_);
         for (ssize_t count; (count = ::read(near_, chunk.data(), chunk.size())) > 0;) {
           received_.append(chunk.data(), static_cast<std::size_t>(count));
+          if (pace > 0ms) break;
+        }
+        if (!answered && received_.find("\x1b[c") != std::string::npos) {
+          answered = ::write(near_, answers.data(), answers.size()) > 0;
         }
       }
     });
+  }
+  // The terminal's text area in pixels, as it tells its programs.
+  void setPixels(int width, int height) {
+    winsize size{};
+    ::ioctl(near_, TIOCGWINSZ, &size);
+    size.ws_xpixel = static_cast<unsigned short>(width);
+    size.ws_ypixel = static_cast<unsigned short>(height);
+    ::ioctl(near_, TIOCSWINSZ, &size);
   }
   // Everything received since the last call.
   std::string takeOutput() {
@@ -380,6 +398,37 @@ TEST(DemoJobControl, AStopWhileTheTerminalHasStoppedReadingStopsAtOnce) {
   session.type("\x1b");
   EXPECT_TRUE(endedWith(session.nextReport(3s), 0));
   EXPECT_TRUE(session.givenBack());
+}
+
+// kitty's answers to the start-up probe: it draws images, in 10 x 19 cells.
+constexpr std::string_view kittyAnswers =
+    "\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;19;10t\x1b_Gi=31;OK\x1b\\\x1b[1;2R\x1b[?62;c";
+
+// A terminal that draws images but takes only 2 KB every 20 ms (100 KB/s,
+// a sixth of the pixel view's frames at the show's pace): the frames it cannot
+// take are skipped, the show goes on at its own pace, Esc still ends it, and
+// the end says how many frames the terminal showed.
+TEST(DemoJobControl, ASlowTerminalIsShownFewerFramesWhileTheShowKeepsItsPace) {
+  ShellSession session(false);
+  session.setPixels(800, 950);
+  session.startReading(kittyAnswers, 2048, 20ms);
+  std::this_thread::sleep_for(3s);
+  session.type("\x1b");
+  const std::optional<Report> ended = session.nextReport(5s);
+  ASSERT_TRUE(ended) << "Esc waited on the slow terminal";
+  EXPECT_TRUE(endedWith(ended, 0));
+  std::string seen;
+  TerminalEmulator terminal(80, 50);
+  waitUntil(
+      session, terminal, seen, [&] { return seen.find("frames drawn") != std::string::npos; }, 10s);
+  const std::size_t at = seen.find("showed ");
+  ASSERT_NE(at, std::string::npos) << "no word of skipped frames";
+  int shown = 0;
+  int drawn = 0;
+  ASSERT_EQ(std::sscanf(seen.c_str() + at, "showed %d of the %d frames", &shown, &drawn), 2);
+  EXPECT_NE(seen.find("\x1b_Ga=T,f=100"), std::string::npos) << "the pixel view";
+  EXPECT_GE(drawn, 2 * shown) << "the frames waited for the terminal";
+  EXPECT_GT(shown, 0);
 }
 
 // A terminal whose output is paused (flow control, as Ctrl+S pauses one)
