@@ -288,9 +288,9 @@ bool TerminalConsole::showPixelsIn(const TerminalWindow& window, TerminalSize sh
   return true;
 }
 
-// Back to a text view: the frame being written is finished (it may be in
-// the middle of a string), and no image is left behind; the text view then
-// repaints the whole screen.
+// Back to a text view: the frame still being written is given up and any
+// string it left open ended, and no image is left behind; the text view
+// then repaints the whole screen.
 void TerminalConsole::leavePixelView() {
   pixelOutput_.abandon();
   if (pixels_->protocol() == ImageProtocol::kitty) {

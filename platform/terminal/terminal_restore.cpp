@@ -280,6 +280,7 @@ void takeTerminalAgain() noexcept {
 
 void TerminalRestore::appendBytes(std::string_view text) {
   const std::size_t count = std::min(text.size(), bytes.size() - length);
+  if (count == 0) return;  // an empty view may have no data at all
   std::memcpy(bytes.data() + length, text.data(), count);
   length += count;
 }

@@ -166,6 +166,16 @@ TEST(TerminalProbe, GarbageAndHalfAnswersBecomeKeysAndNeverHideTheRest) {
   EXPECT_EQ(readInPieces("\x1bP>|a\x05z\x1b\\").answers.version, "a?z");
 }
 
+// Only an OK to the query's own image id says the terminal draws kitty's images.
+TEST(TerminalProbe, AKittyGraphicsErrorIsNoSupport) {
+  EXPECT_TRUE(readInPieces("\x1b_Gi=31;OK\x1b\\").answers.kittyGraphics);
+  EXPECT_FALSE(readInPieces("\x1b_Gi=31;EINVAL:bad format\x1b\\").answers.kittyGraphics);
+  EXPECT_FALSE(readInPieces("\x1b_Gi=30;OK\x1b\\").answers.kittyGraphics);
+  EXPECT_FALSE(readInPieces("\x1b_Gi=311;OK\x1b\\").answers.kittyGraphics);
+  EXPECT_FALSE(readInPieces("\x1b_Xi=31;OK\x1b\\").answers.kittyGraphics);
+  EXPECT_FALSE(readInPieces("\x1b[?2;3;0S").answers.sixelLimit.known()) << "status 3: failure";
+}
+
 TEST(TerminalProbe, AnAbsurdCellSizeIsIgnored) {
   for (const char* absurd : {"\x1b[6;0;0t", "\x1b[6;65535;1t", "\x1b[6;1;65535t", "\x1b[6;17t",
                              "\x1b[6;123456;8t", "\x1b[6;-17;8t"}) {
