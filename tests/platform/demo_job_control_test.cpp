@@ -404,14 +404,14 @@ TEST(DemoJobControl, AStopWhileTheTerminalHasStoppedReadingStopsAtOnce) {
 constexpr std::string_view kittyAnswers =
     "\x1bP>|kitty(0.26.5)\x1b\\\x1b[6;19;10t\x1b_Gi=31;OK\x1b\\\x1b[1;2R\x1b[?62;c";
 
-// A terminal that draws images but takes only 2 KB every 20 ms (100 KB/s,
-// a sixth of the pixel view's frames at the show's pace): the frames it cannot
+// A terminal that draws images but takes only 1 KB every 20 ms (50 KB/s, a
+// twelfth of the pixel view's frames at the show's pace): the frames it cannot
 // take are skipped, the show goes on at its own pace, Esc still ends it, and
 // the end says how many frames the terminal showed.
 TEST(DemoJobControl, ASlowTerminalIsShownFewerFramesWhileTheShowKeepsItsPace) {
   ShellSession session(false);
   session.setPixels(800, 950);
-  session.startReading(kittyAnswers, 2048, 20ms);
+  session.startReading(kittyAnswers, 1024, 20ms);
   std::this_thread::sleep_for(3s);
   session.type("\x1b");
   const std::optional<Report> ended = session.nextReport(5s);
