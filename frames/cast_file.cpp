@@ -5,6 +5,7 @@
 
 #include "driver/demo.hpp"
 #include "driver/run_demo.hpp"
+#include "frames/frame_dump.hpp"
 
 #if VANTREL_FRAMES_CAST
 #include "platform/terminal/terminal_renderer.hpp"
@@ -13,32 +14,14 @@
 
 namespace vantrel::frames {
 
-void appendJsonText(std::string& out, std::string_view bytes) {
-  out += '"';
-  for (const char byte : bytes) {
-    const auto code = static_cast<unsigned char>(byte);
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += byte;
-    } else if (code < 0x20 || code == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", code);
-      out += escape;
-    } else {
-      out += byte;
-    }
-  }
-  out += '"';
-}
-
 std::string castHeader() {
   std::string header = "{\"version\": 2, \"width\": " + std::to_string(screenColumns) +
                        ", \"height\": " + std::to_string(screenRows) + ", \"title\": ";
-  appendJsonText(header, windowTitle);
+  appendJsonString(header, windowTitle, HighBytes::asTheyAre);
   header += ", \"env\": {\"TERM\": ";
-  appendJsonText(header, castTerminal);
+  appendJsonString(header, castTerminal, HighBytes::asTheyAre);
   header += ", \"COLORTERM\": ";
-  appendJsonText(header, castColourTerm);
+  appendJsonString(header, castColourTerm, HighBytes::asTheyAre);
   header += "}}";
   return header;
 }
@@ -47,7 +30,7 @@ std::string castEvent(long milliseconds, std::string_view bytes) {
   char time[32];
   std::snprintf(time, sizeof time, "[%ld.%03ld, \"o\", ", milliseconds / 1000, milliseconds % 1000);
   std::string event = time;
-  appendJsonText(event, bytes);
+  appendJsonString(event, bytes, HighBytes::asTheyAre);
   event += ']';
   return event;
 }

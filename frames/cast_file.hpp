@@ -20,10 +20,6 @@ namespace vantrel::frames {
 inline constexpr std::string_view castTerminal = "xterm-256color";
 inline constexpr std::string_view castColourTerm = "truecolor";
 
-// Appends `bytes` as a JSON string, quotes included: control bytes as
-// \u00XX escapes, UTF-8 as it is.
-void appendJsonText(std::string& out, std::string_view bytes);
-
 // The header line: version, size, the terminal's environment and the title.
 std::string castHeader();
 // One output event: [seconds, "o", bytes], the time in whole milliseconds.

@@ -61,14 +61,14 @@ void appendJsonFloat(std::string& out, float value) {
   out.append(text, static_cast<std::size_t>(length));
 }
 
-void appendJsonString(std::string& out, std::string_view text) {
+void appendJsonString(std::string& out, std::string_view text, HighBytes high) {
   out += '"';
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte == '"' || byte == '\\') {
       out += '\\';
       out += c;
-    } else if (byte < 0x20 || byte >= 0x7F) {
+    } else if (byte < 0x20 || byte == 0x7F || (byte > 0x7F && high == HighBytes::asCodes)) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(byte));
       out += escape;

@@ -25,9 +25,14 @@ using CellScreenBytes = std::array<std::uint8_t, cellScreenBytes>;
 
 // Appends `value` as a JSON number (printf %.9g), or null when it is not finite.
 void appendJsonFloat(std::string& out, float value);
-// Appends `text` as a JSON string. Bytes outside printable ASCII become
-// \u00XX with the byte's own value (the message is code page 437).
-void appendJsonString(std::string& out, std::string_view text);
+// What a JSON string makes of the bytes from 0x80 up.
+enum class HighBytes {
+  asCodes,    // \u00XX with the byte's own value (the message is code page 437)
+  asTheyAre,  // left as they are (UTF-8 text, as the terminal recording holds)
+};
+// Appends `text` as a JSON string, quotes included: quotes and backslashes
+// escaped, control bytes and DEL as \u00XX, the bytes from 0x80 up as `high` says.
+void appendJsonString(std::string& out, std::string_view text, HighBytes high = HighBytes::asCodes);
 // Standard base64 with padding.
 void appendBase64(std::string& out, std::span<const std::uint8_t> bytes);
 

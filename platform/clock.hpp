@@ -50,6 +50,12 @@ class LocalClock final : public Clock {
   SteadyTime steadyNow() override;
   DayReading readTimeOfDay() override;
   void sleepUntil(SteadyTime time) override;
+
+ private:
+  // The portable sleep: one sleep for the time left until `time`, measured
+  // when it is called, rather than a sleep until the clock reads `time`;
+  // rounded up to whole `tick`s where the system's sleep drops any part of one.
+  static void sleepForTimeLeft(SteadyTime time, SteadyTime::duration tick);
 };
 
 }  // namespace vantrel

@@ -38,6 +38,7 @@ Clock::DayReading LocalClock::readTimeOfDay() {
           steady - std::chrono::duration_cast<SteadyTime::duration>(intoMillisecond)};
 }
 
+#if VANTREL_CLOCK_NANOSLEEP
 // One sleep to an absolute time on the monotonic clock (the steady clock's),
 // so time lost before the call does not lengthen it.
 void LocalClock::sleepUntil(SteadyTime time) {
@@ -50,5 +51,13 @@ void LocalClock::sleepUntil(SteadyTime time) {
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
   }
 }
+#else
+// Without clock_nanosleep (the build checks for it): the portable sleep, as
+// on Windows. Time lost between measuring what is left and falling asleep
+// lengthens it; the frame wait reads the clock after every sleep all the same.
+void LocalClock::sleepUntil(SteadyTime time) {
+  sleepForTimeLeft(time, SteadyTime::duration(1));
+}
+#endif
 
 }  // namespace vantrel

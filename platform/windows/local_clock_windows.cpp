@@ -3,7 +3,6 @@
 #include <timeapi.h>
 
 #include <chrono>
-#include <thread>
 
 #include "platform/clock.hpp"
 
@@ -30,11 +29,12 @@ Clock::DayReading LocalClock::readTimeOfDay() {
   return Clock::readTimeOfDay();
 }
 
-// One sleep for the time left, not a sleep until the clock reads `time`: a
-// steady clock frozen by a time-faking library must not hold the process.
+// The sleep counts whole milliseconds and drops what is left of one (the
+// frame wait's 100 us naps would not sleep at all, and a frame would end as
+// soon as the naps it asked for added up to its bound): whole milliseconds
+// that cover the time left.
 void LocalClock::sleepUntil(SteadyTime time) {
-  const auto left = time - std::chrono::steady_clock::now();
-  if (left > SteadyTime::duration::zero()) std::this_thread::sleep_for(left);
+  sleepForTimeLeft(time, std::chrono::milliseconds(1));
 }
 
 }  // namespace vantrel

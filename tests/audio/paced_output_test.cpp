@@ -90,6 +90,20 @@ TEST(PacedOutput, SkipsALongStallInsteadOfRacingThroughIt) {
   // From then on, the rate is the real one again.
   EXPECT_EQ(framesAtWait[299] - framesAtWait[100],
             framesDueAfter(elapsedAtWait[299]) - framesDueAfter(elapsedAtWait[100]));
+
+  // The limit itself: behind by exactly maxCatchUpBlocks blocks, the output
+  // plays them all; one block more is a stall, and only one block is played.
+  for (const std::int64_t behind : {maxCatchUpBlocks, maxCatchUpBlocks + 1}) {
+    CountingSource caught;
+    PacedOutput paced(caught, clock, Pacing::byCaller);
+    const TimePoint begun = clock.time;
+    paced.start();
+    paced.deliverDue(begun);  // block 0
+    const TimePoint next = paced.deliverDue(begun + blockDueTime(behind));
+    const std::int64_t played = behind > maxCatchUpBlocks ? 1 : behind;
+    EXPECT_EQ(caught.frames, (1 + played) * blockFrameCount) << behind << " blocks behind";
+    EXPECT_EQ(next - begun, blockDueTime(behind + 1)) << behind << " blocks behind";
+  }
 }
 
 // Paced by its caller, the output delivers what is due when asked, from the

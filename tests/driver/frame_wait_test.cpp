@@ -152,5 +152,28 @@ TEST(FrameWait, OnAClockThatCannotSayWhenItTurnsItNapsThroughTheLastMillisecond)
   }
 }
 
+// The wait on the machine's clock, with whichever sleep the build chose
+// (clock_nanosleep, or the portable sleep): it ends at a reading 11 ms past
+// the one it started from, and after a frame delay less 1 ms of steady time.
+TEST(FrameWait, OnTheMachinesClockEndsElevenReadingsOnAndNoSooner) {
+  LocalClock clock;
+  for (int frame = 0; frame < 20; ++frame) {
+    const double before = clock.timeOfDay();
+    const Clock::SteadyTime steadyBefore = clock.steadyNow();
+    waitForFrame(clock);
+    const Clock::SteadyTime steadyAfter = clock.steadyNow();
+    const double after = clock.timeOfDay();
+    if (after >= before) {  // not across midnight
+      EXPECT_GE(after, before + 0.011 - 1e-6) << before;
+    }
+#ifdef _WIN32
+    // Windows' sleeps may end up to a millisecond early.
+    EXPECT_GE(steadyAfter - steadyBefore + std::chrono::milliseconds(1), shortestFrameWait);
+#else
+    EXPECT_GE(steadyAfter - steadyBefore, shortestFrameWait);
+#endif
+  }
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -16,6 +16,7 @@
 #include "driver/demo.hpp"
 #include "driver/run_demo.hpp"
 #include "frames/cast_file.hpp"
+#include "frames/frame_dump.hpp"
 #include "frames/video_file.hpp"
 #include "frames_test_support.hpp"
 #include "platform/code_page_437.hpp"
@@ -194,7 +195,7 @@ TEST(TerminalRecording, ReplaysEveryFrameOfTheShowAtItsTimeCellForCell) {
 
 TEST(TerminalRecording, EscapesControlBytesAndKeepsUtf8) {
   std::string out;
-  appendJsonText(out, "\x1b[0m\"\\\a\x7f\u2588");
+  appendJsonString(out, "\x1b[0m\"\\\a\x7f\u2588", HighBytes::asTheyAre);
   EXPECT_EQ(out, "\"\\u001b[0m\\\"\\\\\\u0007\\u007f\u2588\"");
   std::size_t end = 0;
   EXPECT_EQ(readJsonString(out, end), "\x1b[0m\"\\\a\x7f\u2588");
