@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace vantrel::fuzz {
 
@@ -36,6 +37,14 @@ class FuzzInput {
  private:
   std::span<const std::uint8_t> bytes_;
 };
+
+// How a terminal's reads split what it sends: 1 to 8 sizes of 1 to 40
+// bytes, taken in turn.
+inline std::vector<std::size_t> readSizes(FuzzInput& input) {
+  std::vector<std::size_t> reads(input.number(1, 8));
+  for (std::size_t& read : reads) read = input.number(1, 40);
+  return reads;
+}
 
 inline std::string_view asText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};

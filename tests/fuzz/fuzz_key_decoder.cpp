@@ -121,8 +121,7 @@ void checkSettledEscStays(std::string_view waiting, std::string_view after) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::fuzz;
   FuzzInput input(data, size);
-  std::vector<std::size_t> reads(input.number(1, 8));
-  for (std::size_t& read : reads) read = input.number(1, 40);
+  const std::vector<std::size_t> reads = readSizes(input);
   const std::string_view bytes = asText(input.rest());
   checkSplitsAgree(bytes, reads);
   checkSettledEscStays(bytes.substr(0, bytes.size() / 2), bytes.substr(bytes.size() / 2));

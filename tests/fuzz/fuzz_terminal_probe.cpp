@@ -92,8 +92,7 @@ void checkAnswersBehindGarbage(std::string_view garbage) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::fuzz;
   FuzzInput input(data, size);
-  std::vector<std::size_t> reads(input.number(1, 8));
-  for (std::size_t& read : reads) read = input.number(1, 40);
+  const std::vector<std::size_t> reads = readSizes(input);
   const std::string_view bytes = asText(input.rest());
   checkReading(bytes, reads);
   checkAnswersBehindGarbage(bytes);
