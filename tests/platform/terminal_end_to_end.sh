@@ -32,6 +32,10 @@ fail() {
 source "$(cd "$(dirname "$0")" && pwd)/../support/wait-for.sh"
 
 pane_shows() { [[ $(on_tmux display-message -p -t "$case_name" "$1") == "$2" ]]; }
+# The first frame is in the pane: colours are drawn (in every view and
+# character set). A slow build (ThreadSanitizer on a busy machine) may take
+# more than a second from the take-over to it.
+picture_drawn() { on_tmux capture-pane -p -e -t "$case_name" | grep -aq $'\e\\['; }
 
 # The pane's script: note the terminal's modes, leave a line on the main
 # screen, run the demo (its pid is the one `sh` has before exec), note the
@@ -72,6 +76,7 @@ run_case() {
     on_tmux kill-session -t "$case_name" 2>/dev/null || true
     return
   fi
+  wait_for 20 picture_drawn || fail "no picture within 20 s of the take-over"
   sleep 1
   check_picture
   local pid
@@ -131,6 +136,7 @@ start_small() {
     "bash '$work/pane.sh' '$work' '$vantrel' '$music_dir' $*"
   picture=
   if wait_for 20 pane_shows '#{alternate_on}' 1; then
+    wait_for 20 picture_drawn || fail "no picture within 20 s of the take-over"
     sleep 1
     picture=$(on_tmux capture-pane -p -e -t "$case_name")
     on_tmux send-keys -t "$case_name" Escape
