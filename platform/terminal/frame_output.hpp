@@ -41,7 +41,6 @@ class FrameOutput {
 
   int fd_ = -1;
   std::string_view pending_;
-  bool failed_ = false;
 };
 
 }  // namespace vantrel
