@@ -36,8 +36,7 @@ void TrackAnalysis::spectrumAfterBlock(std::int64_t block, SpectrumArray& spectr
 }
 
 void TrackAnalysis::spectrumAt(double seconds, SpectrumArray& spectrum) {
-  const double blocks = std::floor(seconds * pcmRate / static_cast<double>(blockFrames));
-  spectrumAfterBlock(seconds < 0.0 ? -1 : static_cast<std::int64_t>(blocks), spectrum);
+  spectrumAfterBlock(blockDeliveredBy(seconds), spectrum);
 }
 
 }  // namespace vantrel

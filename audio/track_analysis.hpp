@@ -8,6 +8,7 @@
 //   SpectrumArray spectrum;
 //   track.spectrumAt(2.5, spectrum);  // as it stands 2.5 s after the start
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -19,6 +20,15 @@
 #include "audio/spectrum_analyzer.hpp"
 
 namespace vantrel {
+
+// The last whole 512-frame block delivered `seconds` after the music started
+// (block n is delivered n x 512 frames after the start), counted from 0; -1
+// before the start.
+inline std::int64_t blockDeliveredBy(double seconds) {
+  if (seconds < 0.0) return -1;
+  return static_cast<std::int64_t>(
+      std::floor(seconds * pcmRate / static_cast<double>(blockFrames)));
+}
 
 class TrackAnalysis {
  public:

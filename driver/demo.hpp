@@ -42,6 +42,13 @@ inline double musicSecondsAtFrame(int frame) {
   return static_cast<double>(frame - 1) * frameSpacingMilliseconds / 1000.0;
 }
 
+// The frames the whole show presents: the scroller fetches a character every
+// two glyph widths of calls and ends the show, unpresented, in the frame that
+// fetches past the last one.
+inline int wholeShowFrames(const Scroller& scroller) {
+  return (scroller.scrollLength - 1) * 2 * glyphWidth - 1;
+}
+
 // Draws one frame into the cell screen: ripple field, spectrum bars, scroller.
 // messageEnded means the scroller ran out of message and the frame is void.
 FrameOutcome drawFrame(Demo& demo);

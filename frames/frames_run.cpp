@@ -30,13 +30,6 @@ std::string cannotWrite(const std::string& path, const std::string& reason) {
   return "cannot write '" + path + "': " + reason;
 }
 
-// The frames the whole show presents: the scroller fetches a character every
-// two glyph widths of calls and ends the show, unpresented, in the frame that
-// fetches past the last one.
-int wholeShowFrames(const Scroller& scroller) {
-  return (scroller.scrollLength - 1) * 2 * glyphWidth - 1;
-}
-
 // Where a recording goes: nowhere that is a folder, and a name of its own
 // while it is written.
 std::unique_ptr<FinishedFile> startRecording(const std::string& path, std::string& error) {

@@ -103,5 +103,36 @@ TEST(SpectrumBars, ANonFiniteMeanDrawsAFullBarAndAHugeNegativeOneNone) {
   EXPECT_EQ(bars.height(5), 0);
 }
 
+// A player that has only the heights rebuilds a spectrum from them; drawn,
+// it must stand every height in every column, including the empty and the
+// full bar, whatever its neighbours hold.
+TEST(SpectrumBars, ASpectrumRebuiltFromHeightsDrawsThoseHeights) {
+  for (int shift = 0; shift <= screenRows; ++shift) {
+    BarHeights heights{};
+    for (int column = 1; column <= barColumns; ++column) {
+      heights[static_cast<std::size_t>(column - 1)] =
+          static_cast<std::uint8_t>((column + shift) % (screenRows + 1));
+    }
+    Bars bars;
+    spectrumOfBarHeights(heights, bars.spectrum);
+    bars.draw();
+    for (int column = 1; column <= barColumns; ++column) {
+      ASSERT_EQ(bars.height(column), heights[static_cast<std::size_t>(column - 1)])
+          << "column " << column << ", shift " << shift;
+    }
+    EXPECT_EQ(spectrumBarHeights(bars.spectrum.data()), heights);
+  }
+}
+
+TEST(SpectrumBars, HeightsAreThoseDrawn) {
+  Bars bars;
+  for (int i = 1; i <= 240; ++i) bars.spectrum[static_cast<std::size_t>(i)] = 0.0004F * static_cast<float>(i);
+  bars.draw();
+  const BarHeights heights = spectrumBarHeights(bars.spectrum.data());
+  for (int column = 1; column <= barColumns; ++column) {
+    EXPECT_EQ(heights[static_cast<std::size_t>(column - 1)], bars.height(column));
+  }
+}
+
 }  // namespace
 }  // namespace vantrel
