@@ -25,9 +25,12 @@
   const notice = document.getElementById('notice');
   const noticeText = document.getElementById('notice-text');
   const noticeButton = document.getElementById('notice-button');
+  const progress = document.getElementById('notice-progress');
+  const statusLine = document.getElementById('status');
 
   function say(text, buttonLabel, onClick) {
     noticeText.textContent = text;
+    progress.hidden = true;
     noticeButton.hidden = !buttonLabel;
     if (buttonLabel) {
       noticeButton.textContent = buttonLabel;
@@ -92,47 +95,96 @@
     return wasm.HEAPU8.slice(at, at + 16000);
   }
 
-  // --- the music ------------------------------------------------------------
+  // --- the music and its bars -----------------------------------------------
 
-  // 16-bit samples back from the decoder's floats. Decoders divide by 32768,
-  // or (Chromium) negative values by 32768 and positive ones by 32767; either
-  // way the sample is the one that maps back to the same float.
-  function toSample(x) {
-    if (x <= 0) return Math.max(-32768, Math.round(x * 32768));
-    const byHigh = Math.round(x * 32767);
-    if (Math.fround(byHigh / 32767) === x) return Math.min(32767, byHigh);
-    return Math.min(32767, Math.round(x * 32768));
-  }
-
-  // Hands the decoded music to the frame code, so the bars show it.
-  function giveMusic(buffer) {
-    const frames = buffer.length;
-    const left = buffer.getChannelData(0);
-    const right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
-    const at = wasm._vantrel_music_buffer(frames) >> 1;
-    const samples = wasm.HEAP16;
-    for (let i = 0; i < frames; ++i) {
-      samples[at + 2 * i] = toSample(left[i]);
-      samples[at + 2 * i + 1] = toSample(right[i]);
+  // The bytes of `name`, reporting each arrival with onProgress(received,
+  // total); total is 0 where the server does not say (or says only the
+  // compressed length).
+  async function fetchBytes(name, onProgress = () => {}) {
+    const response = await fetch(name);
+    if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
+    const encoding = response.headers.get('Content-Encoding') ?? 'identity';
+    const total = encoding === 'identity' ? Number(response.headers.get('Content-Length')) || 0 : 0;
+    const chunks = [];
+    let received = 0;
+    const reader = response.body.getReader();
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      chunks.push(value);
+      received += value.length;
+      onProgress(received, total);
     }
-    wasm._vantrel_music_ready();
+    const bytes = new Uint8Array(received);
+    let at = 0;
+    for (const chunk of chunks) {
+      bytes.set(chunk, at);
+      at += chunk.length;
+    }
+    return bytes;
   }
 
-  // The music decoded at 44.1 kHz: the lossless copy of the demo's own
-  // decoding first (the bars then match the native demo exactly), the MP3 if
-  // that fails; null when neither can be had.
+  function megabytes(bytes) {
+    return `${(bytes / 1e6).toFixed(1)} MB`;
+  }
+  function showLoading(received, total) {
+    const done = total > 0 ? Math.min(1, received / total) : null;
+    const text = done === null ? `${megabytes(received)} so far` :
+      `${Math.floor(100 * done)}% of ${megabytes(total)}`;
+    say(`Loading the music: ${text}`);
+    progress.hidden = false;
+    if (done === null) progress.removeAttribute('value');
+    else progress.value = done;
+  }
+
+  // Hands the table of the bars and the music file it must come from to the
+  // frame code; null when the bars follow it, else why they cannot.
+  function giveBars(table, musicFile) {
+    wasm.HEAPU8.set(table, wasm._vantrel_bar_table_buffer(table.length));
+    wasm.HEAPU8.set(musicFile, wasm._vantrel_music_file_buffer(musicFile.length));
+    const problem = wasm._vantrel_bars_ready();
+    return problem ? wasm.UTF8ToString(problem) : null;
+  }
+
+  // The music decoded at 44.1 kHz by the browser, with its bars given to the
+  // frame code: { music } when both can be had, else { problem } and the show
+  // plays silent with empty bars. All of the MP3 must arrive before it can be
+  // decoded; the show starts once it has, and never waits on the network.
   async function loadMusic() {
-    const decoder = new OfflineAudioContext(2, 1, sampleRate);
-    for (const name of ['BlueNoise.flac', 'BlueNoise.mp3']) {
-      try {
-        const response = await fetch(name);
-        if (!response.ok) continue;
-        return await decoder.decodeAudioData(await response.arrayBuffer());
-      } catch (error) {
-        console.warn(`vantrel: cannot use ${name}:`, error);
-      }
+    if (typeof OfflineAudioContext !== 'function') {
+      return { problem: 'This browser cannot decode audio: the show plays silent, with empty bars.' };
     }
-    return null;
+    let musicFile;
+    let table;
+    try {
+      [musicFile, table] = await Promise.all(
+        [fetchBytes('BlueNoise.mp3', showLoading), fetchBytes('BlueNoise.bars')]);
+    } catch (error) {
+      return { problem: `The music could not be loaded (${error.message}): the show plays silent, with empty bars.` };
+    }
+    say('Decoding the music...');
+    let music;
+    try {
+      const decoder = new OfflineAudioContext(2, 1, sampleRate);
+      music = await decoder.decodeAudioData(musicFile.slice().buffer);
+    } catch (error) {
+      return { problem: 'The music file is damaged: the show plays silent, with empty bars.' };
+    }
+    const problem = giveBars(table, musicFile);
+    if (problem) {
+      return { problem: `The table of the bars cannot be used (${problem}): the show plays silent, with empty bars.` };
+    }
+    if (music.length !== wasm._vantrel_music_frames()) {
+      console.warn(`vantrel: this browser decodes the music to ${music.length} frames, ` +
+        `${wasm._vantrel_music_frames()} expected: the bars may not keep time with it`);
+    }
+    return { music };
+  }
+
+  // One line under the picture that stays while the show plays.
+  function report(text) {
+    statusLine.textContent = text;
+    statusLine.hidden = !text;
   }
 
   // --- the live show --------------------------------------------------------
@@ -320,7 +372,7 @@
       say('vantrel needs WebAssembly, which this browser does not offer.');
       return;
     }
-    say('Loading...');
+    say('Loading the frame code...');
     try {
       const script = frameCodeScript();
       await loadScript(script);
@@ -330,13 +382,14 @@
       say(`vantrel could not start its WebAssembly code: ${error}`);
       return;
     }
-    const music = typeof OfflineAudioContext === 'function' ? await loadMusic() : null;
     wasm._vantrel_start(0);
-    if (music) giveMusic(music);
+    const { music = null, problem = null } = await loadMusic();
+    report(problem);
     if (testMode) {
       quiet();
       window.vantrelTest = testInterface(chosenSeed());
       window.vantrelTest.hasMusic = music !== null;
+      window.vantrelTest.problem = problem;
       window.vantrelTest.frameCode = wasm.script;
       return;
     }

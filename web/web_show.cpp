@@ -1,6 +1,7 @@
-// The show's frame code for the browser: the page hands in the decoded music
-// and asks for frames; everything drawn is computed here, by the same code as
-// the native demo, so the page shows the very same cells.
+// The show's frame code for the browser: the page hands in the table of the
+// bars with the music file it was made from, and asks for frames; everything
+// drawn is computed here, by the same code as the native demo, so the page
+// shows the very same cells.
 
 #include <emscripten/emscripten.h>
 
@@ -8,11 +9,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "audio/track_analysis.hpp"
 #include "driver/demo.hpp"
 #include "picture/console_picture.hpp"
+#include "web/bar_table.hpp"
 
 namespace vantrel {
 
@@ -20,9 +24,14 @@ namespace {
 
 struct WebShow {
   Demo demo;
+  // The spectrum the bars are drawn from: rebuilt from the table's heights
+  // for each frame, silence while there is no table.
   SpectrumArray spectrum{};
-  std::vector<PcmSample> incomingMusic;
-  std::unique_ptr<TrackAnalysis> track;
+  std::optional<BarTable> bars;
+  // What the page hands in, until vantrel_bars_ready reads it.
+  std::vector<std::uint8_t> incomingTable;
+  std::vector<std::uint8_t> incomingMusicFile;
+  std::string barsProblem;
   bool ended = false;
   // Red, green, blue and opaque alpha a pixel, as a canvas's ImageData
   // holds them, so the page hands the memory to the canvas as it is.
@@ -95,35 +104,55 @@ using vantrel::show;
 extern "C" {
 
 // Starts a show: the message and font, the particles spawned from `seed` and
-// warmed up, silence until music arrives. Keeps the music already handed in.
+// warmed up, empty bars until a table arrives. Keeps the table already read.
 EMSCRIPTEN_KEEPALIVE void vantrel_start(std::uint32_t seed) {
-  std::unique_ptr<vantrel::TrackAnalysis> track;
-  if (show) track = std::move(show->track);
+  std::optional<vantrel::BarTable> bars;
+  if (show) bars = std::move(show->bars);
   show = std::make_unique<vantrel::WebShow>();
-  show->track = std::move(track);
+  show->bars = std::move(bars);
   vantrel::prepareScroller(show->demo);
   vantrel::prepareParticles(show->demo, seed);
   show->demo.spectrum = show->spectrum.data();
 }
 
-// Room for `frames` interleaved stereo 16-bit frames at 44.1 kHz, for the
-// page to fill before calling vantrel_music_ready.
-EMSCRIPTEN_KEEPALIVE std::int16_t* vantrel_music_buffer(std::uint32_t frames) {
-  show->incomingMusic.assign(static_cast<std::size_t>(frames) * vantrel::pcmChannels, 0);
-  return show->incomingMusic.data();
+// Room for the table of the bars, `bytes` long, for the page to fill before
+// calling vantrel_bars_ready.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* vantrel_bar_table_buffer(std::uint32_t bytes) {
+  show->incomingTable.assign(bytes, 0);
+  return show->incomingTable.data();
 }
 
-// The music handed in becomes what the bars show.
-EMSCRIPTEN_KEEPALIVE void vantrel_music_ready() {
-  show->track = std::make_unique<vantrel::TrackAnalysis>(std::move(show->incomingMusic));
-  show->incomingMusic = {};
+// Room for the music file the page plays, `bytes` long: the table must have
+// been made from it.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* vantrel_music_file_buffer(std::uint32_t bytes) {
+  show->incomingMusicFile.assign(bytes, 0);
+  return show->incomingMusicFile.data();
 }
 
-// Draws frame `frame` (from 1) with the spectrum of the music as it stands
-// then. Returns 0 once the message has run out (that frame is not shown).
+// Reads the table handed in. Null when the bars now follow it; otherwise why
+// not (a few words), and the bars stay empty.
+EMSCRIPTEN_KEEPALIVE const char* vantrel_bars_ready() {
+  show->bars =
+      vantrel::readBarTable(show->incomingTable, show->incomingMusicFile, show->barsProblem);
+  show->incomingTable = {};
+  show->incomingMusicFile = {};
+  return show->bars ? nullptr : show->barsProblem.c_str();
+}
+
+// Frames of one pass of the music as the native demo decodes it (0 without
+// a table): a browser's own decoding of the same file should come to as many.
+EMSCRIPTEN_KEEPALIVE std::uint32_t vantrel_music_frames() {
+  return show->bars ? show->bars->musicFrames : 0;
+}
+
+// Draws frame `frame` (from 1) with the bars as they stand in the music then.
+// Returns 0 once the message has run out (that frame is not shown).
 EMSCRIPTEN_KEEPALIVE int vantrel_draw_frame(int frame) {
   if (show->ended) return 0;
-  if (show->track) show->track->spectrumAt(vantrel::musicSecondsAtFrame(frame), show->spectrum);
+  if (show->bars) {
+    const std::int64_t block = vantrel::blockDeliveredBy(vantrel::musicSecondsAtFrame(frame));
+    vantrel::spectrumOfBarHeights(show->bars->heightsAfterBlock(block), show->spectrum);
+  }
   show->ended = vantrel::drawFrame(show->demo) == vantrel::FrameOutcome::messageEnded;
   return show->ended ? 0 : 1;
 }
