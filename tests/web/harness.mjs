@@ -1,0 +1,144 @@
+// What the browser tests share: the engines they run in (headless Chromium
+// and Firefox, both driven by puppeteer-core), a private sound server for
+// them, the site served on 127.0.0.1, and the native frame tool's run of a
+// seed to compare the page's frames with.
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { serveFolder } from '../../tools/web/serve.mjs';
+
+export const root = new URL('../../', import.meta.url).pathname;
+export const site = join(root, 'build/web/site');
+export const framesTool = join(root, 'build/release/vantrel-frames');
+export const scratch = mkdtempSync(join(tmpdir(), 'vantrel-web-'));
+export const showFrames = 5295;  // the message runs out in frame 5296
+
+export const engines = ['chromium', 'firefox'];
+
+const soundServer = join(root, 'tests/support/sound-server');
+const soundFolder = join(scratch, 'sound');
+let soundEnvironment = null;
+
+// A private PulseAudio server with one null sink that plays in real time, so
+// that the audio clock runs as on a machine with a sound card, whatever this
+// machine has (a headless Firefox without a sound device never starts its
+// AudioContext). Started once, stopped as the process ends.
+function soundServerEnvironment() {
+  if (soundEnvironment) return soundEnvironment;
+  const start = spawnSync(soundServer, ['start', soundFolder], { stdio: 'inherit' });
+  assert.equal(start.status, 0, 'the private sound server did not start');
+  const printed = spawnSync(soundServer, ['env', soundFolder], { encoding: 'utf8' });
+  assert.equal(printed.status, 0);
+  soundEnvironment = {};
+  for (const [, name, value] of printed.stdout.matchAll(/(\w+)=(\S+)/g)) {
+    soundEnvironment[name] = value.replace(/^'(.*)'$/, '$1');
+  }
+  return soundEnvironment;
+}
+
+const executables = {
+  chromium: process.env.CHROMIUM ?? '/usr/bin/chromium',
+  firefox: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
+};
+
+// The launch options of `engine`: headless, sound playing without a click
+// (as a visitor who has allowed the site to play sound), into the private
+// sound server.
+export function launchOptions(engine) {
+  const env = { ...process.env, ...soundServerEnvironment() };
+  delete env.DISPLAY;
+  delete env.WAYLAND_DISPLAY;
+  if (engine === 'chromium') {
+    return {
+      browser: 'chrome',
+      executablePath: executables.chromium,
+      headless: true,
+      env,
+      args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
+        '--no-first-run', '--disable-background-networking', '--disable-component-update',
+        '--disable-sync', '--disable-quic'],
+    };
+  }
+  if (engine === 'firefox') {
+    return {
+      browser: 'firefox',
+      executablePath: executables.firefox,
+      headless: true,
+      env,
+      extraPrefsFirefox: {
+        // Sound may start without a click: Firefox's "Allow audio and video".
+        'media.autoplay.default': 0,
+        'media.autoplay.blocking_policy': 0,
+      },
+    };
+  }
+  throw new Error(`unknown engine ${engine}`);
+}
+
+export async function launch(engine) {
+  return puppeteer.launch(launchOptions(engine));
+}
+
+const servers = [];
+
+// Serves `folder` on a free port of 127.0.0.1; the base URL, without a slash.
+export async function serve(folder) {
+  const server = await serveFolder(folder);
+  servers.push(server);
+  return `http://127.0.0.1:${server.address().port}`;
+}
+
+export function closeServers() {
+  for (const server of servers.splice(0)) server.close();
+}
+
+process.on('exit', () => {
+  if (soundEnvironment) spawnSync(soundServer, ['stop', soundFolder], { stdio: 'ignore' });
+  rmSync(scratch, { recursive: true, force: true });
+});
+
+// The native frame tool's run of `seed`: one SHA-256 of the 16000 cell bytes
+// per frame.
+export function nativeDigests(seed, spectrum, frames = 6000) {
+  const dump = join(scratch, `native-${seed}-${spectrum}.jsonl`);
+  const run = spawnSync(framesTool, ['--seed', String(seed), '--frames', String(frames),
+    '--spectrum', spectrum, '--dump', dump], { stdio: 'inherit' });
+  assert.equal(run.status, 0, 'vantrel-frames failed');
+  const digests = [];
+  for (const line of readFileSync(dump, 'utf8').split('\n')) {
+    const match = /"cells": "([^"]*)"/.exec(line);
+    if (match) digests.push(createHash('sha256').update(Buffer.from(match[1], 'base64')).digest('hex'));
+  }
+  rmSync(dump);
+  return digests;
+}
+
+export function expectSameDigests(web, native, what) {
+  assert.equal(web.length, native.length, `${what}: frame count`);
+  const first = web.findIndex((digest, i) => digest !== native[i]);
+  assert.equal(first, -1, `${what}: frame ${first + 1} differs from the native frame tool's`);
+}
+
+// The page of `seed` in test mode, once its test interface is there.
+export async function openTestPage(browser, base, seed, query = '') {
+  const page = await browser.newPage();
+  await page.goto(`${base}/?seed=${seed}&test${query}`);
+  await page.waitForFunction(() => window.vantrelTest !== undefined, { timeout: 60000 });
+  return page;
+}
+
+// A copy of the site whose music files (every file named BlueNoise.*) are
+// missing, or each hold `musicBytes`.
+export function siteWithMusic(name, musicBytes) {
+  const folder = join(scratch, name);
+  mkdirSync(folder);
+  for (const file of readdirSync(site)) {
+    if (!file.startsWith('BlueNoise.')) symlinkSync(join(site, file), join(folder, file));
+    else if (musicBytes) writeFileSync(join(folder, file), musicBytes);
+  }
+  return folder;
+}
