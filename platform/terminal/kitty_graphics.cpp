@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/terminal/terminal_sequences.hpp"
+
 namespace vantrel {
 
 namespace {
@@ -13,7 +15,6 @@ constexpr std::size_t bytesPerChunk = kittyChunkSize / 4 * 3;
 // replaced by the next; C=1: the cursor stays; q=2: no answer.
 constexpr std::string_view firstKeys = "\x1b_Ga=T,f=100,i=7,p=1,C=1,q=2,m=";
 constexpr std::string_view nextKeys = "\x1b_Gm=";
-constexpr std::string_view stringEnd = "\x1b\\";
 
 void appendBase64(OutputBuffer& out, std::span<const std::uint8_t> bytes) {
   std::array<char, 4> quad{};
@@ -39,14 +40,14 @@ void appendKittyImage(OutputBuffer& out, std::span<const std::uint8_t> png) {
     out.append(at == 0 ? firstKeys : nextKeys);
     out.append(more ? "1;" : "0;");
     appendBase64(out, chunk);
-    out.append(stringEnd);
+    out.append(stringTerminator);
     if (png.empty()) break;
   }
 }
 
 std::size_t kittyImageSizeFor(std::size_t pngSize) {
   const std::size_t chunks = pngSize / bytesPerChunk + 1;
-  return chunks * (firstKeys.size() + 2 + stringEnd.size()) + (pngSize + 2) / 3 * 4;
+  return chunks * (firstKeys.size() + 2 + stringTerminator.size()) + (pngSize + 2) / 3 * 4;
 }
 
 }  // namespace vantrel

@@ -5,13 +5,12 @@
 
 #include "platform/terminal/kitty_graphics.hpp"
 #include "platform/terminal/sixel_image.hpp"
+#include "platform/terminal/terminal_sequences.hpp"
 
 namespace vantrel {
 
 namespace {
 
-constexpr std::string_view beginUpdate = "\x1b[?2026h";
-constexpr std::string_view endUpdate = "\x1b[?2026l";
 constexpr std::string_view clearScreen = "\x1b[0m\x1b[2J";
 
 void appendCursorTo(OutputBuffer& out, int row, int column) {
@@ -41,7 +40,17 @@ int lastChangedRowEnd(const ColourIndexPicture& a, const ColourIndexPicture& b, 
   return from;
 }
 
+// What ends any string a frame cut short left open.
+std::string_view cutFrameEnd(ImageProtocol protocol) {
+  return protocol == ImageProtocol::kitty ? kittyTransmissionEnd : stringTerminator;
+}
+
 }  // namespace
+
+std::array<std::string_view, 2> imageTakeAway(ImageProtocol protocol) {
+  return {cutFrameEnd(protocol),
+          protocol == ImageProtocol::kitty ? kittyImageDeletion : std::string_view{}};
+}
 
 ImageProtocol imageProtocolOf(const TerminalAnswers& answers) {
   if (answers.kittyGraphics) return ImageProtocol::kitty;
@@ -95,7 +104,7 @@ std::string_view PixelPresenter::render(const CellScreen& screen) {
   if (first == now.height) return {};
   const int end = repaintAll_ ? now.height : lastChangedRowEnd(now, before, first);
   // A frame cut short (a resize, a stop) may have left a string open.
-  if (repaintAll_) out_.append(protocol_ == ImageProtocol::kitty ? kittyTransmissionEnd : "\x1b\\");
+  if (repaintAll_) out_.append(cutFrameEnd(protocol_));
   out_.append(beginUpdate);
   if (repaintAll_) out_.append(clearScreen);
   if (protocol_ == ImageProtocol::kitty) {

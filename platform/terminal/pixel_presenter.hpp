@@ -11,6 +11,7 @@
 //
 // Pure: the caller writes the bytes.
 
+#include <array>
 #include <string_view>
 
 #include "picture/console_picture.hpp"
@@ -27,6 +28,12 @@ enum class ImageProtocol { none, kitty, sixel };
 // The protocol to send images with: kitty's where it answered the query
 // (its colours are exact), sixel where DA1 lists it.
 ImageProtocol imageProtocolOf(const TerminalAnswers& answers);
+
+// What ends any string a frame cut short (a resize, a stop) left open, and
+// then takes the picture away: the kitty image is deleted; a sixel image is
+// pixels of the cells it covers and goes with the text view's repaint. Two
+// parts, sent one after the other (no allocation in the frame loop).
+std::array<std::string_view, 2> imageTakeAway(ImageProtocol protocol);
 
 // Where the picture goes: its scale (0 where it does not fit) and the cell
 // of its top-left corner (0-based).

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/terminal/terminal_sequences.hpp"
 #include "screen/console_palette.hpp"
 
 namespace vantrel {
@@ -143,7 +144,7 @@ void appendSixelImage(OutputBuffer& out, const ColourIndexPicture& picture, int 
     if (band > top) out.append('-');  // the next band
     writer.band(band, std::min(bandRows, top + height - band));
   }
-  out.append("\x1b\\");
+  out.append(stringTerminator);
 }
 
 std::size_t sixelImageSizeFor(int width, int scale, int height) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/terminal/kitty_graphics.hpp"
 #include "platform/terminal/terminal_io.hpp"
 #include "platform/terminal/terminal_restore.hpp"
 #include "platform/terminal/terminal_sequences.hpp"
@@ -23,7 +22,6 @@ namespace {
 
 // ST: ends a string (a sixel image, a graphics command) that a frame cut
 // short left open; on its own it does nothing.
-constexpr std::string_view stringTerminator = "\x1b\\";
 // Answers beyond this are not waited for: a terminal that sends thousands
 // of bytes at once is sending no answer we asked for.
 constexpr std::size_t probeReadLimit = 4096;
@@ -114,11 +112,8 @@ void TerminalConsole::preparePixelView() {
   }
   pixels_ = std::make_unique<PixelPresenter>(protocol);
   pixelOutput_.open(outputFd_);
-  if (protocol == ImageProtocol::kitty) {
-    extendGiveBack(std::string(kittyTransmissionEnd) + std::string(kittyImageDeletion), {});
-  } else {
-    extendGiveBack(stringTerminator, {});
-  }
+  const auto [cutFrameEnd, removal] = imageTakeAway(protocol);
+  extendGiveBack(std::string(cutFrameEnd) + std::string(removal), {});
 }
 
 // Asks the start-up questions in one write and reads the answers until DA1's
@@ -293,12 +288,7 @@ bool TerminalConsole::showPixelsIn(const TerminalWindow& window, TerminalSize sh
 // then repaints the whole screen.
 void TerminalConsole::leavePixelView() {
   pixelOutput_.abandon();
-  if (pixels_->protocol() == ImageProtocol::kitty) {
-    send(kittyTransmissionEnd);
-    send(kittyImageDeletion);
-  } else {
-    send(stringTerminator);
-  }
+  for (const std::string_view part : imageTakeAway(pixels_->protocol())) send(part);
 }
 
 // A frame the terminal has not yet taken whole is finished first; until it

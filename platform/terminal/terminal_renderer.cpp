@@ -5,13 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/terminal/terminal_sequences.hpp"
+
 namespace vantrel {
 
 namespace {
 
-constexpr std::string_view beginUpdate = "\x1b[?2026h";
-constexpr std::string_view endUpdate = "\x1b[?2026l";
-constexpr std::string_view resetColours = "\x1b[0m";
 constexpr std::string_view clearScreen = "\x1b[2J";
 
 // A short control sequence, built on the stack while the cheapest cursor

@@ -18,8 +18,13 @@ inline constexpr std::string_view enterAlternateScreen = "\x1b[?1049h";
 inline constexpr std::string_view leaveAlternateScreen = "\x1b[?1049l";
 inline constexpr std::string_view hideCursorSequence = "\x1b[?25l";
 inline constexpr std::string_view showCursorSequence = "\x1b[?25h";
+// A synchronized update: the terminal shows what comes between at once.
+inline constexpr std::string_view beginUpdate = "\x1b[?2026h";
 inline constexpr std::string_view endUpdate = "\x1b[?2026l";
 inline constexpr std::string_view resetColours = "\x1b[0m";
+// ST: ends a device control or application program command string (a sixel
+// image, a kitty graphics command, a probe's question).
+inline constexpr std::string_view stringTerminator = "\x1b\\";
 
 // CSI 8 ; rows ; columns t: xterm's request for a window size, spelled out
 // on the stack (the frame loop sends it when a terminal's rows and window
