@@ -106,7 +106,7 @@ std::optional<BarTable> readBarTable(std::span<const std::uint8_t> file,
   const Header header = readHeader(file);
   BarTable table;
   table.musicFrames = static_cast<std::uint32_t>(header.musicFrames);
-  table.blocks.resize(header.blocks);
+  table.blocks.resize(static_cast<std::size_t>(header.blocks));
   for (std::size_t block = 0; block < table.blocks.size(); ++block) {
     const std::uint8_t* stored = file.data() + headerBytes + block * blockBytes;
     if (std::any_of(stored, stored + blockBytes,

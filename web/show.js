@@ -390,6 +390,9 @@
       window.vantrelTest = testInterface(chosenSeed());
       window.vantrelTest.hasMusic = music !== null;
       window.vantrelTest.problem = problem;
+      // The browser's decoding of the music against the native one's length.
+      window.vantrelTest.decodedFrames = music ? music.length : 0;
+      window.vantrelTest.nativeFrames = wasm._vantrel_music_frames();
       window.vantrelTest.frameCode = wasm.script;
       return;
     }

@@ -1,0 +1,111 @@
+// How the page loads its music and the table of its bars, in each engine: on
+// a slow connection it shows how far it has got and then plays with the
+// native bars; a table that cannot be used leaves the show silent with empty
+// bars and says so in one line.
+import { after, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { createHash } from 'node:crypto';
+import { mkdirSync, readFileSync, readdirSync, symlinkSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { serveFolder } from '../../tools/web/serve.mjs';
+import {
+  closeServers, engines, expectSameDigests, launch, nativeDigests, openTestPage, scratch, serve, site,
+} from './harness.mjs';
+
+const slowServers = [];
+after(() => {
+  for (const server of slowServers) server.close();
+  closeServers();
+});
+
+// A copy of the site whose file `name` holds `bytes` instead (none: missing).
+function siteWith(folderName, name, bytes) {
+  const folder = join(scratch, folderName);
+  mkdirSync(folder, { recursive: true });
+  for (const file of readdirSync(site)) {
+    if (file !== name) symlinkSync(join(site, file), join(folder, file));
+  }
+  if (bytes) writeFileSync(join(folder, name), bytes);
+  return folder;
+}
+
+const table = readFileSync(join(site, 'BlueNoise.bars'));
+const mp3 = readFileSync(join(site, 'BlueNoise.mp3'));
+const flipped = Buffer.from(table);
+flipped[40 + 80 * 1000 + 17] ^= 4;
+const unusableTables = [
+  ['missing', null, /could not be loaded/],
+  ['cut short', table.subarray(0, table.length / 2), /cut short/],
+  ['with a changed byte', flipped, /damaged/],
+  ['made from other music', null, /other music/],
+];
+
+for (const engine of engines) {
+  describe(`loading the music in ${engine}`, () => {
+    let browser;
+    after(async () => browser?.close());
+
+    test('the browser decodes the music to as many frames as the native demo', async () => {
+      browser = await launch(engine);
+      const page = await openTestPage(browser, await serve(site), 1);
+      const { decodedFrames, nativeFrames } = await page.evaluate(() =>
+        ({ decodedFrames: window.vantrelTest.decodedFrames, nativeFrames: window.vantrelTest.nativeFrames }));
+      assert.ok(nativeFrames > 44100 * 50, `${nativeFrames} native frames`);
+      assert.equal(decodedFrames, nativeFrames);
+      await page.close();
+    });
+
+    test('on a slow connection the page shows the loading, then plays with the native bars', async () => {
+      const server = await serveFolder(site, 0, { bytesPerSecond: 500_000 });
+      slowServers.push(server);
+      const page = await browser.newPage();
+      await page.goto(`http://127.0.0.1:${server.address().port}/?seed=5`);
+      const shown = [];
+      while (!(await page.evaluate(() => window.vantrelLive?.running === true))) {
+        const text = await page.evaluate(() =>
+          (document.getElementById('notice').hidden ? '' : document.getElementById('notice-text').textContent));
+        if (shown.at(-1) !== text) shown.push(text);
+        assert.ok(shown.length < 400, 'the show starts');
+        await new Promise((done) => setTimeout(done, 100));
+      }
+      const percents = shown.map((text) => /^Loading the music: (\d+)% of 1\.4 MB$/.exec(text)?.[1])
+        .filter(Boolean).map(Number);
+      assert.ok(percents.length >= 5, `the loading shown: ${JSON.stringify(shown)}`);
+      assert.deepEqual(percents, [...percents].sort((a, b) => a - b), 'the loading only grows');
+      assert.ok(percents[0] < 50 && percents.at(-1) >= 90, `from ${percents[0]}% to ${percents.at(-1)}%`);
+      assert.equal(await page.evaluate(() => document.getElementById('status').hidden), true);
+      // The live frames, whenever they are caught, are the native ones.
+      const native = nativeDigests(5, 'music', 3000);
+      for (let sample = 0; sample < 5; ++sample) {
+        await new Promise((done) => setTimeout(done, 300));
+        const { frame, cells } = await page.evaluate(() =>
+          ({ frame: window.vantrelLive.frame, cells: Array.from(window.vantrelLive.cellBytes()) }));
+        const digest = createHash('sha256').update(Buffer.from(cells)).digest('hex');
+        assert.ok(frame > 0 && frame <= native.length, `frame ${frame}`);
+        assert.equal(digest, native[frame - 1], `live frame ${frame} differs from the native one`);
+      }
+      await page.close();
+    });
+
+    test('a table of the bars that cannot be used: one line, silence, empty bars', async () => {
+      const silence = nativeDigests(6, 'silence', 400);
+      for (const [what, bytes, problem] of unusableTables) {
+        const folder = what === 'made from other music' ?
+          siteWith(`other-music-${engine}`, 'BlueNoise.mp3', Buffer.concat([mp3, Buffer.alloc(1)])) :
+          siteWith(`${what}-${engine}`.replaceAll(' ', '-'), 'BlueNoise.bars', bytes);
+        const page = await openTestPage(browser, await serve(folder), 6);
+        const state = await page.evaluate(() => ({
+          hasMusic: window.vantrelTest.hasMusic,
+          problem: window.vantrelTest.problem,
+          line: document.getElementById('status').hidden ? null : document.getElementById('status').textContent,
+        }));
+        assert.equal(state.hasMusic, false, what);
+        assert.match(state.problem, problem, what);
+        assert.equal(state.line, state.problem, `${what}: the line shown`);
+        assert.doesNotMatch(state.line, /\n/);
+        expectSameDigests(await page.evaluate(() => window.vantrelTest.cellDigests(400)), silence, what);
+        await page.close();
+      }
+    });
+  });
+}
