@@ -99,10 +99,17 @@
 
   // The bytes of `name`, reporting each arrival with onProgress(received,
   // total); total is 0 where the server does not say (or says only the
-  // compressed length).
+  // compressed length). Throws, naming the file, when they cannot be had.
   async function fetchBytes(name, onProgress = () => {}) {
-    const response = await fetch(name);
-    if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
+    try {
+      return await receiveBytes(await fetch(name), onProgress);
+    } catch (error) {
+      throw new Error(`${name} could not be loaded (${error.message})`);
+    }
+  }
+
+  async function receiveBytes(response, onProgress) {
+    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
     const encoding = response.headers.get('Content-Encoding') ?? 'identity';
     const total = encoding === 'identity' ? Number(response.headers.get('Content-Length')) || 0 : 0;
     const chunks = [];
@@ -160,7 +167,7 @@
       [musicFile, table] = await Promise.all(
         [fetchBytes('BlueNoise.mp3', showLoading), fetchBytes('BlueNoise.bars')]);
     } catch (error) {
-      return { problem: `The music could not be loaded (${error.message}): the show plays silent, with empty bars.` };
+      return { problem: `${error.message}: the show plays silent, with empty bars.` };
     }
     say('Decoding the music...');
     let music;
@@ -216,12 +223,27 @@
     now() {
       if (!this.audio) return performance.now() / 1000;
       const stamp = this.audio.getOutputTimestamp ? this.audio.getOutputTimestamp() : null;
-      if (stamp && stamp.performanceTime > 0) {
+      const outputLatency = this.audio.outputLatency || 0;
+      // Firefox's timestamp is only its current time less the output
+      // latency, stamped that long before now: it says neither when the
+      // output moved nor what is heard (it runs the latency ahead of it).
+      const derived = stamp && stamp.contextTime === Math.max(0, this.audio.currentTime - outputLatency);
+      if (stamp && stamp.performanceTime > 0 && !derived) {
         return stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
       }
       // What is heard now left the graph this long ago.
-      const latency = (this.audio.baseLatency || 0) + (this.audio.outputLatency || 0);
-      return this.audio.currentTime - latency;
+      const latency = (this.audio.baseLatency || 0) + outputLatency;
+      return this.runOn(this.audio.currentTime - latency);
+    }
+
+    // A clock that moves a buffer at a time, each step read up to an
+    // animation frame late, run on by the page's clock from the reading of
+    // the last half second that was least late.
+    runOn(heard) {
+      const page = performance.now() / 1000;
+      this.readings = (this.readings || []).filter(([at]) => at > page - 0.5);
+      this.readings.push([page, heard - page]);
+      return page + Math.max(...this.readings.map(([, ahead]) => ahead));
     }
 
     async start() {
@@ -232,7 +254,12 @@
         // The music needs no quick answer to anything: the longest buffers
         // wake the audio thread least often.
         this.audio = this.audio || new AudioContext({ sampleRate, latencyHint: 'playback' });
-        if (this.audio.state === 'suspended') await this.waitForGesture();
+        // Firefox's context is suspended until its output has started, even
+        // where sound may start without a click; its autoplay policy says so.
+        if (this.audio.state === 'suspended') {
+          if (navigator.getAutoplayPolicy?.('audiocontext') === 'allowed') await this.audio.resume();
+          else await this.waitForGesture();
+        }
         this.source = this.audio.createBufferSource();
         this.source.buffer = this.music;
         this.source.loop = true;  // a slow machine's show outlasts the track
