@@ -1,34 +1,43 @@
-// What the live page costs in headless Chromium: the CPU time of all the
-// browser's processes over a span of the show, as a share of one core,
-// against a blank page in the same browser and the same run, and against
-// the floor: a page that only puts out a changing canvas of the show's size
-// on every animation frame and plays sound (tools/web/floor).
-//   node tools/web/measure_page.mjs [--seconds S] [--runs N] [--site DIR] [--query Q]
+// What the live page costs in headless Chromium or Firefox: the CPU time of
+// all the browser's processes (Chromium's renderers, GPU and utility
+// processes; Firefox's content, media and socket processes) over a span of
+// the show, as a share of one core, against a blank page in the same browser
+// and the same run, and against the floor: a page that only puts out a
+// changing canvas of the show's size on every animation frame and plays
+// sound (tools/web/floor). The browser is launched as the tests launch it
+// (tests/web/harness.mjs), its sound going to a private sound server.
+//   node tools/web/measure_page.mjs [--engine chromium|firefox] [--seconds S] [--runs N]
+//                                   [--site DIR] [--query Q]
 // Prints one line per measurement and, per page, the median and the spread;
 // for the show also the share taken by each kind of process and the page's
 // own timings of its steps (milliseconds of main-thread time a second).
 import { readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
+import { setTimeout as sleep } from 'node:timers/promises';
 import { parseArgs } from 'node:util';
 import { serveFolder } from './serve.mjs';
 
 const root = new URL('../../', import.meta.url).pathname;
-const { chromium } = await import(join(root, 'tests/web/node_modules/playwright-core/index.mjs'));
+const { engines, launch } = await import(join(root, 'tests/web/harness.mjs'));
 
 const { values: options } = parseArgs({
   options: {
+    engine: { type: 'string', default: 'chromium' },
     seconds: { type: 'string', default: '8' },
     runs: { type: 'string', default: '3' },
     site: { type: 'string', default: join(root, 'build/web/site') },
     query: { type: 'string', default: 'seed=9' },
   },
 });
+if (!engines.includes(options.engine)) {
+  console.error(`measure_page: --engine is one of ${engines.join(', ')}`);
+  process.exit(2);
+}
 const seconds = Number(options.seconds);
 const runs = Number(options.runs);
 const ticksPerSecond = 100;  // USER_HZ: /proc/PID/stat counts in hundredths on Linux
 
-// Every process under `pid` (itself included), with its kind: the browser,
-// or the --type= of a child (renderer, gpu-process, utility, zygote).
+// Every process under `pid` (itself included).
 function processTree(pid) {
   const children = new Map();
   for (const entry of readdirSync('/proc')) {
@@ -50,10 +59,19 @@ function processTree(pid) {
   return tree;
 }
 
+// The kind of a process: the browser, Chromium's --type= of a child
+// (renderer, gpu-process, utility, zygote), or the name Firefox gives a
+// child (Web Content, RDD Process, Socket Process, forkserver...). Both
+// rewrite their children's command lines into one string.
 function kindOf(pid) {
   try {
     const commandLine = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
-    return /--type=([\w-]+)/.exec(commandLine)?.[1] ?? 'browser';
+    const type = /--type=([\w-]+)/.exec(commandLine)?.[1];
+    if (type) return type;
+    if (/(^|[\s\0])-contentproc([\s\0]|$)/.test(commandLine) || /forkserver/.test(commandLine)) {
+      return readFileSync(`/proc/${pid}/comm`, 'utf8').trim();
+    }
+    return 'browser';
   } catch {
     return 'gone';
   }
@@ -107,14 +125,9 @@ const server = await serveFolder(options.site);
 const base = `http://127.0.0.1:${server.address().port}`;
 const floorServer = await serveFolder(join(root, 'tools/web/floor'));
 const floorBase = `http://127.0.0.1:${floorServer.address().port}`;
-const browserServer = await chromium.launchServer({
-  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-  args: ['--autoplay-policy=no-user-gesture-required', '--disable-gpu', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-    '--disable-quic'],
-});
-const browserPid = browserServer.process().pid;
-const browser = await chromium.connect(browserServer.wsEndpoint());
+const browser = await launch(options.engine);
+const browserPid = browser.process().pid;
+console.log(`${options.engine}: ${await browser.version()}`);
 
 const blank = [];
 const show = [];
@@ -123,28 +136,28 @@ try {
   for (let run = 1; run <= runs; ++run) {
     const page = await browser.newPage();
     await page.goto('about:blank');
-    await page.waitForTimeout(1000);
-    const idle = await measure(browserPid, () => page.waitForTimeout(seconds * 1000));
+    await sleep(1000);
+    const idle = await measure(browserPid, () => sleep(seconds * 1000));
     await page.close();
     blank.push(idle.percent);
     console.log(`run ${run} blank page: ${idle.percent.toFixed(1)}% of a core`);
 
     const pixels = await browser.newPage();
     await pixels.goto(`${floorBase}/`);
-    await pixels.waitForFunction(() => window.pagePlaying?.(), null, { timeout: 60000 });
-    await pixels.waitForTimeout(1000);
-    const least = await measure(browserPid, () => pixels.waitForTimeout(seconds * 1000));
+    await pixels.waitForFunction(() => window.pagePlaying?.(), { timeout: 60000 });
+    await sleep(1000);
+    const least = await measure(browserPid, () => sleep(seconds * 1000));
     await pixels.close();
     floor.push(least.percent);
     console.log(`run ${run} floor page (pixels and sound only): ${least.percent.toFixed(1)}% of a core`);
 
     const live = await browser.newPage();
     await live.goto(`${base}/?${options.query}`);
-    await live.waitForFunction(() => window.vantrelLive?.running && window.vantrelLive.audio,
-      null, { timeout: 60000 });
-    await live.waitForTimeout(1000);
+    await live.waitForFunction(() => window.vantrelLive?.running && window.vantrelLive.audio &&
+      window.vantrelLive.frame > 0, { timeout: 60000 });
+    await sleep(1000);
     const startCounts = await live.evaluate(() => window.vantrelLive.counters());
-    const busy = await measure(browserPid, () => live.waitForTimeout(seconds * 1000));
+    const busy = await measure(browserPid, () => sleep(seconds * 1000));
     const endCounts = await live.evaluate(() => window.vantrelLive.counters());
     await live.close();
     show.push(busy.percent);
@@ -161,7 +174,6 @@ try {
   }
 } finally {
   await browser.close();
-  await browserServer.close();
   server.close();
   floorServer.close();
 }
