@@ -47,9 +47,10 @@ const executables = {
 
 // The launch options of `engine`: headless, sound playing without a click
 // (as a visitor who has allowed the site to play sound), into the private
-// sound server.
-export function launchOptions(engine) {
-  const env = { ...process.env, ...soundServerEnvironment() };
+// sound server; or, with `soundDevice: false`, as on a machine with no sound
+// device at all.
+export function launchOptions(engine, { soundDevice = true } = {}) {
+  const env = { ...process.env, ...(soundDevice ? soundServerEnvironment() : {}) };
   delete env.DISPLAY;
   delete env.WAYLAND_DISPLAY;
   if (engine === 'chromium') {
@@ -60,7 +61,7 @@ export function launchOptions(engine) {
       env,
       args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
         '--no-first-run', '--disable-background-networking', '--disable-component-update',
-        '--disable-sync', '--disable-quic'],
+        '--disable-sync', '--disable-quic', ...(soundDevice ? [] : ['--disable-audio-output'])],
     };
   }
   if (engine === 'firefox') {
@@ -73,14 +74,15 @@ export function launchOptions(engine) {
         // Sound may start without a click: Firefox's "Allow audio and video".
         'media.autoplay.default': 0,
         'media.autoplay.blocking_policy': 0,
+        ...(soundDevice ? {} : { 'media.cubeb.force_null_context': true }),
       },
     };
   }
   throw new Error(`unknown engine ${engine}`);
 }
 
-export async function launch(engine) {
-  return puppeteer.launch(launchOptions(engine));
+export async function launch(engine, options = {}) {
+  return puppeteer.launch(launchOptions(engine, options));
 }
 
 const servers = [];
