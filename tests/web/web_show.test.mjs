@@ -1,6 +1,7 @@
 // The browser build in headless Chromium and Firefox, checked against the
 // native frame tool: every frame's cells, pictures pixel for pixel, the live
-// page's pace, and a show without music; each in both engines.
+// page's pace with a sound device and with none, and a show without music;
+// each in both engines.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
