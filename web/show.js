@@ -255,11 +255,15 @@
         // wake the audio thread least often.
         this.audio = this.audio || new AudioContext({ sampleRate, latencyHint: 'playback' });
         // Firefox's context is suspended until its output has started, even
-        // where sound may start without a click; its autoplay policy says so.
+        // where sound may start without a click (its autoplay policy says
+        // so), and stays so where there is no sound device.
         if (this.audio.state === 'suspended') {
-          if (navigator.getAutoplayPolicy?.('audiocontext') === 'allowed') await this.audio.resume();
-          else await this.waitForGesture();
+          if (navigator.getAutoplayPolicy?.('audiocontext') !== 'allowed') await this.waitForGesture();
+          else if (!(await this.outputStarts(5))) this.playSilent();
+          if (!this.running) return;  // ended with Esc meanwhile
         }
+      }
+      if (this.audio) {
         this.source = this.audio.createBufferSource();
         this.source.buffer = this.music;
         this.source.loop = true;  // a slow machine's show outlasts the track
@@ -271,6 +275,21 @@
       }
       quiet();
       requestAnimationFrame(() => this.tick());
+    }
+
+    // Whether the context's output starts within `seconds`.
+    outputStarts(seconds) {
+      say('Waiting for the sound to start...');
+      return Promise.race([this.audio.resume().then(() => true, () => false),
+        new Promise((resolve) => setTimeout(() => resolve(false), seconds * 1000))]);
+    }
+
+    // No sound device answers: the show plays on the page's clock, silent,
+    // its bars moving as they would with the music.
+    playSilent() {
+      this.audio.close().catch(() => {});
+      this.audio = null;
+      report('No sound device answers: the show plays silent.');
     }
 
     waitForGesture() {
