@@ -352,6 +352,17 @@
     return Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
   }
 
+  // For tests: the mean square of the decoded music's left channel over the
+  // `frames` frames before frame `end`.
+  function loudness(music, end, frames) {
+    const samples = music.getChannelData(0);
+    let sum = 0;
+    for (let i = Math.max(0, end - frames); i < Math.min(end, samples.length); ++i) {
+      sum += samples[i] * samples[i];
+    }
+    return sum / frames;
+  }
+
   // For tests: frames stepped on request, exactly as the native frame tool
   // steps them (frame n reads the music (n - 1) x 11 ms in).
   function testInterface(seed) {
@@ -436,9 +447,10 @@
       window.vantrelTest = testInterface(chosenSeed());
       window.vantrelTest.hasMusic = music !== null;
       window.vantrelTest.problem = problem;
-      // The browser's decoding of the music against the native one's length.
+      // The browser's decoding of the music, to hold against the native one.
       window.vantrelTest.decodedFrames = music ? music.length : 0;
       window.vantrelTest.nativeFrames = wasm._vantrel_music_frames();
+      window.vantrelTest.loudness = (end, frames) => loudness(music, end, frames);
       window.vantrelTest.frameCode = wasm.script;
       return;
     }
