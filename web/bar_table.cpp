@@ -43,13 +43,14 @@ Header readHeader(std::span<const std::uint8_t> file) {
           readLittleEndian(file, 24, 8), readLittleEndian(file, 32, 8)};
 }
 
-// Why `file` is not a table made from `musicFile`, or null when it is one.
+// Why `file` is not a table made from `musicFile`, or null when it is one,
+// with its header read into `header`.
 const char* headerProblem(std::span<const std::uint8_t> file,
-                          std::span<const std::uint8_t> musicFile) {
+                          std::span<const std::uint8_t> musicFile, Header& header) {
   if (file.size() < headerBytes || !std::equal(magic.begin(), magic.end(), file.begin())) {
     return "it is not a table of the bars";
   }
-  const Header header = readHeader(file);
+  header = readHeader(file);
   if (header.version != formatVersion) return "it is of another version";
   if (file.size() - headerBytes != header.blocks * blockBytes) return "it is cut short or too long";
   if (tableDigest(file.first(digestAt), file.subspan(headerBytes)) != header.digest) {
@@ -99,11 +100,11 @@ std::vector<std::uint8_t> barTableFile(const BarTable& table,
 std::optional<BarTable> readBarTable(std::span<const std::uint8_t> file,
                                      std::span<const std::uint8_t> musicFile,
                                      std::string& problem) {
-  if (const char* reason = headerProblem(file, musicFile)) {
+  Header header{};
+  if (const char* reason = headerProblem(file, musicFile, header)) {
     problem = reason;
     return std::nullopt;
   }
-  const Header header = readHeader(file);
   BarTable table;
   table.musicFrames = static_cast<std::uint32_t>(header.musicFrames);
   table.blocks.resize(static_cast<std::size_t>(header.blocks));

@@ -4,6 +4,7 @@
 // seed to compare the page's frames with.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
+import { after, before, describe } from 'node:test';
 import { createHash } from 'node:crypto';
 import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -81,15 +82,33 @@ export function launchOptions(engine, { soundDevice = true } = {}) {
   throw new Error(`unknown engine ${engine}`);
 }
 
+// One group of tests an engine: `body(engine, session)` declares them, and
+// session.browser is that engine's browser while they run.
+export function inEachEngine(body) {
+  for (const engine of engines) {
+    describe(engine, () => {
+      const session = {};
+      before(async () => {
+        session.browser = await launch(engine);
+      });
+      after(async () => {
+        await session.browser?.close();
+      });
+      body(engine, session);
+    });
+  }
+}
+
 export async function launch(engine, options = {}) {
   return puppeteer.launch(launchOptions(engine, options));
 }
 
 const servers = [];
 
-// Serves `folder` on a free port of 127.0.0.1; the base URL, without a slash.
-export async function serve(folder) {
-  const server = await serveFolder(folder);
+// Serves `folder` on a free port of 127.0.0.1, at `bytesPerSecond` where
+// given; the base URL, without a slash.
+export async function serve(folder, { bytesPerSecond = 0 } = {}) {
+  const server = await serveFolder(folder, 0, { bytesPerSecond });
   servers.push(server);
   return `http://127.0.0.1:${server.address().port}`;
 }
@@ -133,14 +152,14 @@ export async function openTestPage(browser, base, seed, query = '') {
   return page;
 }
 
-// A copy of the site whose music files (every file named BlueNoise.*) are
-// missing, or each hold `musicBytes`.
-export function siteWithMusic(name, musicBytes) {
+// A copy of the site in the scratch folder `name`, each file named in `files`
+// holding the bytes given there instead (null: missing).
+export function siteWith(name, files) {
   const folder = join(scratch, name);
   mkdirSync(folder);
   for (const file of readdirSync(site)) {
-    if (!file.startsWith('BlueNoise.')) symlinkSync(join(site, file), join(folder, file));
-    else if (musicBytes) writeFileSync(join(folder, file), musicBytes);
+    if (!(file in files)) symlinkSync(join(site, file), join(folder, file));
+    else if (files[file]) writeFileSync(join(folder, file), files[file]);
   }
   return folder;
 }

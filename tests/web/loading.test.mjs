@@ -2,32 +2,16 @@
 // a slow connection it shows how far it has got and then plays with the
 // native bars; music or a table that cannot be used leaves the show silent
 // with empty bars, and the page says so in one line.
-import { after, before, describe, test } from 'node:test';
+import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createHash } from 'node:crypto';
-import { mkdirSync, readFileSync, readdirSync, symlinkSync, writeFileSync } from 'node:fs';
+import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { serveFolder } from '../../tools/web/serve.mjs';
 import {
-  closeServers, engines, expectSameDigests, launch, nativeDigests, openTestPage, scratch, serve, site,
+  closeServers, expectSameDigests, inEachEngine, nativeDigests, openTestPage, serve, site, siteWith,
 } from './harness.mjs';
 
-const slowServers = [];
-after(() => {
-  for (const server of slowServers) server.close();
-  closeServers();
-});
-
-// A copy of the site whose file `name` holds `bytes` instead (none: missing).
-function siteWith(folderName, name, bytes) {
-  const folder = join(scratch, folderName);
-  mkdirSync(folder, { recursive: true });
-  for (const file of readdirSync(site)) {
-    if (file !== name) symlinkSync(join(site, file), join(folder, file));
-  }
-  if (bytes) writeFileSync(join(folder, name), bytes);
-  return folder;
-}
+after(closeServers);
 
 const table = readFileSync(join(site, 'BlueNoise.bars'));
 const mp3 = readFileSync(join(site, 'BlueNoise.mp3'));
@@ -66,89 +50,80 @@ function correlation(xs, ys) {
   return sxy / Math.sqrt(sxx * syy);
 }
 
-for (const engine of engines) {
-  describe(`loading the music in ${engine}`, () => {
-    let browser;
-    before(async () => {
-      browser = await launch(engine);
-    });
-    after(async () => browser?.close());
+inEachEngine((engine, session) => {
 
-    // The bars' table comes from the native decoding; the sound is the
-    // browser's. Where the two are in step, the music is loudest where the
-    // table's bars stand tallest: the loudness of each block's analysis
-    // window (1024 frames) follows the bars' total height best at no shift,
-    // and worse a block (11.6 ms) either way.
-    test('the browser decodes the music as the native demo does: as long, and in step with the bars', async () => {
-      const page = await openTestPage(browser, await serve(site), 1);
-      const { decodedFrames, nativeFrames } = await page.evaluate(() =>
-        ({ decodedFrames: window.vantrelTest.decodedFrames, nativeFrames: window.vantrelTest.nativeFrames }));
-      assert.ok(nativeFrames > 44100 * 50, `${nativeFrames} native frames`);
-      assert.equal(decodedFrames, nativeFrames);
-      const bars = barTotals();
-      const loudness = await page.evaluate((blocks) => Array.from({ length: blocks },
-        (_, block) => Math.sqrt(window.vantrelTest.loudness((block + 1) * 512, 1024))), bars.length);
-      const fit = (shift) => correlation(bars.slice(20, -20), loudness.slice(20 + shift, loudness.length - 20 + shift));
-      const fits = Array.from({ length: 41 }, (_, i) => fit(i - 20));
-      const best = fits.indexOf(Math.max(...fits)) - 20;
-      assert.equal(best, 0, `the sound is ${best} blocks off the bars (fit ${fits.map((f) => f.toFixed(3))})`);
-      await page.close();
-    });
-
-    test('on a slow connection the page shows the loading, then plays with the native bars', async () => {
-      const server = await serveFolder(site, 0, { bytesPerSecond: 500_000 });
-      slowServers.push(server);
-      const page = await browser.newPage();
-      await page.goto(`http://127.0.0.1:${server.address().port}/?seed=5`);
-      // What the notice says every 100 ms until the show starts (the site
-      // takes about 3 s to arrive).
-      const shown = [];
-      for (let polls = 0; !(await page.evaluate(() => window.vantrelLive?.running === true)); ++polls) {
-        const text = await page.evaluate(() =>
-          (document.getElementById('notice').hidden ? '' : document.getElementById('notice-text').textContent));
-        if (shown.at(-1) !== text) shown.push(text);
-        assert.ok(polls < 300, `the show starts; the page said: ${JSON.stringify(shown)}`);
-        await new Promise((done) => setTimeout(done, 100));
-      }
-      const percents = shown.map((text) => /^Loading the music: (\d+)% of 1\.4 MB$/.exec(text)?.[1])
-        .filter(Boolean).map(Number);
-      assert.ok(percents.length >= 5, `the loading shown: ${JSON.stringify(shown)}`);
-      assert.deepEqual(percents, [...percents].sort((a, b) => a - b), 'the loading only grows');
-      assert.ok(percents[0] < 50 && percents.at(-1) >= 90, `from ${percents[0]}% to ${percents.at(-1)}%`);
-      assert.equal(await page.evaluate(() => document.getElementById('status').hidden), true);
-      // The live frames, whenever they are caught, are the native ones (from
-      // the first frame the music's clock draws: Firefox starts that clock
-      // only once its output runs).
-      const native = nativeDigests(5, 'music', 3000);
-      await page.waitForFunction(() => window.vantrelLive.frame > 0, { timeout: 20000 });
-      for (let sample = 0; sample < 5; ++sample) {
-        await new Promise((done) => setTimeout(done, 300));
-        const { frame, cells } = await page.evaluate(() =>
-          ({ frame: window.vantrelLive.frame, cells: Array.from(window.vantrelLive.cellBytes()) }));
-        const digest = createHash('sha256').update(Buffer.from(cells)).digest('hex');
-        assert.ok(frame > 0 && frame <= native.length, `frame ${frame}`);
-        assert.equal(digest, native[frame - 1], `live frame ${frame} differs from the native one`);
-      }
-      await page.close();
-    });
-
-    test('music or a table that cannot be used: one line, silence, empty bars', async () => {
-      const silence = nativeDigests(6, 'silence', 400);
-      for (const [what, name, bytes, problem] of unusable) {
-        const folder = siteWith(`${what}-${engine}`.replaceAll(' ', '-'), name, bytes);
-        const page = await openTestPage(browser, await serve(folder), 6);
-        const state = await page.evaluate(() => ({
-          hasMusic: window.vantrelTest.hasMusic,
-          problem: window.vantrelTest.problem,
-          line: document.getElementById('status').hidden ? null : document.getElementById('status').textContent,
-        }));
-        assert.equal(state.hasMusic, false, what);
-        assert.match(state.problem, problem, what);
-        assert.equal(state.line, state.problem, `${what}: the line shown`);
-        assert.doesNotMatch(state.line, /\n/);
-        expectSameDigests(await page.evaluate(() => window.vantrelTest.cellDigests(400)), silence, what);
-        await page.close();
-      }
-    });
+  // The bars' table comes from the native decoding; the sound is the
+  // browser's. Where the two are in step, the music is loudest where the
+  // table's bars stand tallest: the loudness of each block's analysis
+  // window (1024 frames) follows the bars' total height best at no shift,
+  // and worse a block (11.6 ms) either way.
+  test('the browser decodes the music as the native demo does: as long, and in step with the bars', async () => {
+    const page = await openTestPage(session.browser, await serve(site), 1);
+    const { decodedFrames, nativeFrames } = await page.evaluate(() =>
+      ({ decodedFrames: window.vantrelTest.decodedFrames, nativeFrames: window.vantrelTest.nativeFrames }));
+    assert.ok(nativeFrames > 44100 * 50, `${nativeFrames} native frames`);
+    assert.equal(decodedFrames, nativeFrames);
+    const bars = barTotals();
+    const loudness = await page.evaluate((blocks) => Array.from({ length: blocks },
+      (_, block) => Math.sqrt(window.vantrelTest.loudness((block + 1) * 512, 1024))), bars.length);
+    const fit = (shift) => correlation(bars.slice(20, -20), loudness.slice(20 + shift, loudness.length - 20 + shift));
+    const fits = Array.from({ length: 41 }, (_, i) => fit(i - 20));
+    const best = fits.indexOf(Math.max(...fits)) - 20;
+    assert.equal(best, 0, `the sound is ${best} blocks off the bars (fit ${fits.map((f) => f.toFixed(3))})`);
+    await page.close();
   });
-}
+
+  test('on a slow connection the page shows the loading, then plays with the native bars', async () => {
+    const page = await session.browser.newPage();
+    await page.goto(`${await serve(site, { bytesPerSecond: 500_000 })}/?seed=5`);
+    // What the notice says every 100 ms until the show starts (the site
+    // takes about 3 s to arrive).
+    const shown = [];
+    for (let polls = 0; !(await page.evaluate(() => window.vantrelLive?.running === true)); ++polls) {
+      const text = await page.evaluate(() =>
+        (document.getElementById('notice').hidden ? '' : document.getElementById('notice-text').textContent));
+      if (shown.at(-1) !== text) shown.push(text);
+      assert.ok(polls < 300, `the show starts; the page said: ${JSON.stringify(shown)}`);
+      await new Promise((done) => setTimeout(done, 100));
+    }
+    const percents = shown.map((text) => /^Loading the music: (\d+)% of 1\.4 MB$/.exec(text)?.[1])
+      .filter(Boolean).map(Number);
+    assert.ok(percents.length >= 5, `the loading shown: ${JSON.stringify(shown)}`);
+    assert.deepEqual(percents, [...percents].sort((a, b) => a - b), 'the loading only grows');
+    assert.ok(percents[0] < 50 && percents.at(-1) >= 90, `from ${percents[0]}% to ${percents.at(-1)}%`);
+    assert.equal(await page.evaluate(() => document.getElementById('status').hidden), true);
+    // The live frames, whenever they are caught, are the native ones (from
+    // the first frame the music's clock draws: Firefox starts that clock
+    // only once its output runs).
+    const native = nativeDigests(5, 'music', 3000);
+    await page.waitForFunction(() => window.vantrelLive.frame > 0, { timeout: 20000 });
+    for (let sample = 0; sample < 5; ++sample) {
+      await new Promise((done) => setTimeout(done, 300));
+      const { frame, cells } = await page.evaluate(() =>
+        ({ frame: window.vantrelLive.frame, cells: Array.from(window.vantrelLive.cellBytes()) }));
+      const digest = createHash('sha256').update(Buffer.from(cells)).digest('hex');
+      assert.ok(frame > 0 && frame <= native.length, `frame ${frame}`);
+      assert.equal(digest, native[frame - 1], `live frame ${frame} differs from the native one`);
+    }
+    await page.close();
+  });
+
+  test('music or a table that cannot be used: one line, silence, empty bars', async () => {
+    const silence = nativeDigests(6, 'silence', 400);
+    for (const [what, name, bytes, problem] of unusable) {
+      const folder = siteWith(`${what}-${engine}`.replaceAll(' ', '-'), { [name]: bytes });
+      const page = await openTestPage(session.browser, await serve(folder), 6);
+      const state = await page.evaluate(() => ({
+        hasMusic: window.vantrelTest.hasMusic,
+        problem: window.vantrelTest.problem,
+        line: document.getElementById('status').hidden ? null : document.getElementById('status').textContent,
+      }));
+      assert.equal(state.hasMusic, false, what);
+      assert.match(state.problem, problem, what);
+      assert.equal(state.line, state.problem, `${what}: the line shown`);
+      assert.doesNotMatch(state.line, /\n/);
+      expectSameDigests(await page.evaluate(() => window.vantrelTest.cellDigests(400)), silence, what);
+      await page.close();
+    }
+  });
+});

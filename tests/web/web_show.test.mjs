@@ -2,7 +2,7 @@
 // native frame tool: every frame's cells, pictures pixel for pixel, the live
 // page's pace with a sound device and with none, and a show without music;
 // each in both engines.
-import { after, before, describe, test } from 'node:test';
+import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
@@ -10,8 +10,8 @@ import { join } from 'node:path';
 import { setTimeout as sleep } from 'node:timers/promises';
 import { PNG } from 'pngjs';
 import {
-  closeServers, engines, expectSameDigests, framesTool, launch, nativeDigests, openTestPage,
-  scratch, serve, showFrames, site, siteWithMusic,
+  closeServers, expectSameDigests, framesTool, inEachEngine, launch, nativeDigests, openTestPage,
+  scratch, serve, showFrames, site, siteWith,
 } from './harness.mjs';
 
 // The native runs, made once for both engines.
@@ -82,101 +82,92 @@ async function expectLivePace(page) {
 
 after(closeServers);
 
-for (const engine of engines) {
-  describe(engine, () => {
-    let browser;
-    before(async () => {
-      browser = await launch(engine);
-    });
-    after(async () => {
-      await browser?.close();
-    });
+inEachEngine((engine, session) => {
 
-    // Seeds 1 and 2 with the SIMD128 frame code, which both engines run;
-    // seed 1 again with the frame code for browsers without SIMD128.
-    test('every frame of a whole show has the native frame tool\'s cells, with the music', async () => {
-      const base = await serve(site);
-      for (const [seed, query, frameCode] of [[1, '', 'vantrel-web.js'], [2, '', 'vantrel-web.js'],
-        [1, '&wasm=scalar', 'vantrel-web-scalar.js']]) {
-        const page = await openTestPage(browser, base, seed, query);
-        assert.equal(await page.evaluate(() => window.vantrelTest.hasMusic), true);
-        assert.equal(await page.evaluate(() => window.vantrelTest.frameCode), frameCode);
-        const web = await page.evaluate(() => window.vantrelTest.cellDigests());
-        assert.equal(web.length, showFrames);
-        expectSameDigests(web, native(seed, 'music'), `seed ${seed}, ${frameCode}`);
-        await page.close();
-      }
-    });
-
-    // Frames 1, 1000 and 2000 each painted whole after a fresh start, then
-    // frames 1 to 2000 painted one after another (each paint redraws only the
-    // cells that changed), compared at 1000 and 2000.
-    test('the canvas shows the frame tool\'s pictures pixel for pixel', async () => {
-      const base = await serve(site);
-      const page = await openTestPage(browser, base, 3);
-      const screen = await page.$('#screen');
-      const whole = [1, 1000, 2000].map((frame) => [frame, 'showFrame']);
-      const onward = [[1, 'showFrame'], [1000, 'paintOnTo'], [2000, 'paintOnTo']];
-      for (const [frame, how] of [...whole, ...onward]) {
-        await page.evaluate((call, n) => window.vantrelTest[call](n), how, frame);
-        const shot = PNG.sync.read(Buffer.from(await screen.screenshot()));
-        const expected = nativePicture(frame);
-        assert.equal(shot.width, expected.width);
-        assert.equal(shot.height, expected.height);
-        let differing = 0;
-        for (let i = 0; i < shot.data.length; i += 4) {
-          const j = (i / 4) * (expected.data.length / (expected.width * expected.height));
-          if (shot.data[i] !== expected.data[j] || shot.data[i + 1] !== expected.data[j + 1] ||
-              shot.data[i + 2] !== expected.data[j + 2]) differing += 1;
-        }
-        assert.equal(differing, 0, `frame ${frame} (${how}): ${differing} pixels differ`);
-      }
+  // Seeds 1 and 2 with the SIMD128 frame code, which both engines run;
+  // seed 1 again with the frame code for browsers without SIMD128.
+  test('every frame of a whole show has the native frame tool\'s cells, with the music', async () => {
+    const base = await serve(site);
+    for (const [seed, query, frameCode] of [[1, '', 'vantrel-web.js'], [2, '', 'vantrel-web.js'],
+      [1, '&wasm=scalar', 'vantrel-web-scalar.js']]) {
+      const page = await openTestPage(session.browser, base, seed, query);
+      assert.equal(await page.evaluate(() => window.vantrelTest.hasMusic), true);
+      assert.equal(await page.evaluate(() => window.vantrelTest.frameCode), frameCode);
+      const web = await page.evaluate(() => window.vantrelTest.cellDigests());
+      assert.equal(web.length, showFrames);
+      expectSameDigests(web, native(seed, 'music'), `seed ${seed}, ${frameCode}`);
       await page.close();
-    });
+    }
+  });
 
-    test('the live page plays the music and draws about 91 frames a second, bars moving', async () => {
-      const page = await browser.newPage();
+  // Frames 1, 1000 and 2000 each painted whole after a fresh start, then
+  // frames 1 to 2000 painted one after another (each paint redraws only the
+  // cells that changed), compared at 1000 and 2000.
+  test('the canvas shows the frame tool\'s pictures pixel for pixel', async () => {
+    const base = await serve(site);
+    const page = await openTestPage(session.browser, base, 3);
+    const screen = await page.$('#screen');
+    const whole = [1, 1000, 2000].map((frame) => [frame, 'showFrame']);
+    const onward = [[1, 'showFrame'], [1000, 'paintOnTo'], [2000, 'paintOnTo']];
+    for (const [frame, how] of [...whole, ...onward]) {
+      await page.evaluate((call, n) => window.vantrelTest[call](n), how, frame);
+      const shot = PNG.sync.read(Buffer.from(await screen.screenshot()));
+      const expected = nativePicture(frame);
+      assert.equal(shot.width, expected.width);
+      assert.equal(shot.height, expected.height);
+      let differing = 0;
+      for (let i = 0; i < shot.data.length; i += 4) {
+        const j = (i / 4) * (expected.data.length / (expected.width * expected.height));
+        if (shot.data[i] !== expected.data[j] || shot.data[i + 1] !== expected.data[j + 1] ||
+            shot.data[i + 2] !== expected.data[j + 2]) differing += 1;
+      }
+      assert.equal(differing, 0, `frame ${frame} (${how}): ${differing} pixels differ`);
+    }
+    await page.close();
+  });
+
+  test('the live page plays the music and draws about 91 frames a second, bars moving', async () => {
+    const page = await session.browser.newPage();
+    await page.goto(`${await serve(site)}/?seed=9`);
+    await untilPlaying(page);
+    assert.equal(await page.evaluate(() => window.vantrelLive.audio !== null), true, 'the music plays');
+    await expectLivePace(page);
+    await page.close();
+  });
+
+  // Chromium plays into a silent output of its own; Firefox's context never
+  // starts without a device, and the page plays on its own clock.
+  test('with no sound device at all the show plays at the same pace', async () => {
+    const deaf = await launch(engine, { soundDevice: false });
+    try {
+      const page = await deaf.newPage();
       await page.goto(`${await serve(site)}/?seed=9`);
       await untilPlaying(page);
-      assert.equal(await page.evaluate(() => window.vantrelLive.audio !== null), true, 'the music plays');
+      const { audio, line } = await page.evaluate(() => ({
+        audio: window.vantrelLive.audio !== null,
+        line: document.getElementById('status').hidden ? null : document.getElementById('status').textContent,
+      }));
+      if (engine === 'chromium') {
+        assert.equal(audio, true, 'Chromium\'s context runs');
+        assert.equal(line, null);
+      } else {
+        assert.equal(audio, false, 'no context left');
+        assert.match(line ?? '', /plays silent/);
+      }
       await expectLivePace(page);
-      await page.close();
-    });
-
-    // Chromium plays into a silent output of its own; Firefox's context never
-    // starts without a device, and the page plays on its own clock.
-    test('with no sound device at all the show plays at the same pace', async () => {
-      const deaf = await launch(engine, { soundDevice: false });
-      try {
-        const page = await deaf.newPage();
-        await page.goto(`${await serve(site)}/?seed=9`);
-        await untilPlaying(page);
-        const { audio, line } = await page.evaluate(() => ({
-          audio: window.vantrelLive.audio !== null,
-          line: document.getElementById('status').hidden ? null : document.getElementById('status').textContent,
-        }));
-        if (engine === 'chromium') {
-          assert.equal(audio, true, 'Chromium\'s context runs');
-          assert.equal(line, null);
-        } else {
-          assert.equal(audio, false, 'no context left');
-          assert.match(line ?? '', /plays silent/);
-        }
-        await expectLivePace(page);
-      } finally {
-        await deaf.close();
-      }
-    });
-
-    test('without music, or with a corrupt file, the show runs with empty bars', async () => {
-      for (const [name, bytes] of [['no-music', null], ['bad-music', Buffer.from('not music at all')]]) {
-        const base = await serve(siteWithMusic(`${engine}-${name}`, bytes));
-        const page = await openTestPage(browser, base, 4);
-        assert.equal(await page.evaluate(() => window.vantrelTest.hasMusic), false);
-        const web = await page.evaluate(() => window.vantrelTest.cellDigests(500));
-        expectSameDigests(web, native(4, 'silence', 500), name);
-        await page.close();
-      }
-    });
+    } finally {
+      await deaf.close();
+    }
   });
-}
+
+  test('without music, or with a corrupt file, the show runs with empty bars', async () => {
+    for (const [name, bytes] of [['no-music', null], ['bad-music', Buffer.from('not music at all')]]) {
+      const base = await serve(siteWith(`${engine}-${name}`, { 'BlueNoise.mp3': bytes, 'BlueNoise.bars': bytes }));
+      const page = await openTestPage(session.browser, base, 4);
+      assert.equal(await page.evaluate(() => window.vantrelTest.hasMusic), false);
+      const web = await page.evaluate(() => window.vantrelTest.cellDigests(500));
+      expectSameDigests(web, native(4, 'silence', 500), name);
+      await page.close();
+    }
+  });
+});
