@@ -164,9 +164,10 @@ ProbeReader::Scan ProbeReader::scanControlSequence(std::string_view bytes) {
   while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '?') ++at;
   const std::size_t parametersEnd = at;
   while (at < bytes.size() && bytes[at] >= ' ' && bytes[at] <= '/') ++at;
-  if (at >= bytes.size()) {
-    return bytes.size() > longestAnswer ? Scan{Reading::keys, 2} : Scan{Reading::incomplete, at};
-  }
+  // Longer than any answer: garbage, whether or not its end has come (a
+  // split read would have given up on it before its end).
+  if (at > longestAnswer) return {Reading::keys, 2};
+  if (at >= bytes.size()) return {Reading::incomplete, at};
   const char final = bytes[at];
   if (final < '@' || final > '~') return {Reading::keys, at};  // cut by a byte of no sequence
   const bool plain = parametersEnd == at;  // no intermediates in any answer asked for

@@ -150,6 +150,20 @@ TEST(TerminalProbe, GarbageAndHalfAnswersBecomeKeysAndNeverHideTheRest) {
   EXPECT_TRUE(flood.answers.sixel);
   EXPECT_EQ(flood.keys.size(), endless.size() - 8);
 
+  // A sequence longer than any answer is garbage, whether it came in one read
+  // or in many: however the reads fall, the same answers.
+  std::string longDeviceAttributes = "\x1b[?62";
+  while (longDeviceAttributes.size() < ProbeReader::longestAnswer + 20)
+    longDeviceAttributes += ";1";
+  longDeviceAttributes += 'c';
+  const std::size_t pastTheLongest = ProbeReader::longestAnswer + 10;
+  for (const std::vector<std::size_t>& cuts :
+       {std::vector<std::size_t>{}, {100}, {pastTheLongest}}) {
+    const Reading longOne = readInPieces(longDeviceAttributes, cuts);
+    EXPECT_FALSE(longOne.answers.deviceAttributes) << cuts.size() << " cuts";
+    EXPECT_EQ(longOne.keys, longDeviceAttributes) << cuts.size() << " cuts";
+  }
+
   // An ESC inside a string cuts it: the string was no answer.
   const Reading cut = readInPieces("\x1bP>|Xt\x1b[?1c");
   EXPECT_TRUE(cut.answers.version.empty());
