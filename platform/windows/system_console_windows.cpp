@@ -17,6 +17,12 @@ bool isConsole(HANDLE handle) {
 // The Windows console draws in its own colours, so only the view is chosen.
 SystemConsole openSystemConsole(ConsoleOptions options) {
   SystemConsole system;
+  if (options.view == ViewChoice::pixels) {
+    system.problem =
+        "--view pixels needs a terminal that draws images (the kitty graphics protocol or "
+        "sixel), and the Windows console draws none";
+    return system;
+  }
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!isConsole(input) || !isConsole(output)) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: demo_in_wine_console.sh WINE VANTREL_EXE MUSIC_FOLDER esc|end
 # The Windows demo in a terminal, through wine's console.
-#   esc: without a console it says why and exits with status 2. Started
+#   esc: without a console it says why and exits with status 2, and so it
+#        does for --view pixels, which the console cannot draw. Started
 #        alone, it draws its block picture, Ctrl+C and other keys do not end
 #        it, Esc ends it with exit status 0 and nothing of the picture stays.
 #        Started from cmd after cmd has put lines of its own on the console,
@@ -52,6 +53,14 @@ check_no_console() {
   set -e
   [[ $no_console_status == 2 ]] || fail "exit status $no_console_status without a console"
   grep -q "must be a console" "$work/no-console.txt" || fail "no reason given without a console"
+  # The console draws no images: the pixel view is refused, not swapped silently for text.
+  set +e
+  (cd "$folder" && "$wine" "$demo" --view pixels </dev/null >"$work/no-pixels.txt" 2>&1)
+  local no_pixels_status=$?
+  set -e
+  [[ $no_pixels_status == 2 ]] || fail "exit status $no_pixels_status for --view pixels"
+  grep -q "the Windows console draws none" "$work/no-pixels.txt" ||
+    fail "no reason given for refusing --view pixels"
 }
 
 # Lines on the console, written by cmd through the console itself, then the
