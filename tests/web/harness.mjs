@@ -3,7 +3,7 @@
 // them, the site served on 127.0.0.1, and the native frame tool's run of a
 // seed to compare the page's frames with.
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import { after, before, describe } from 'node:test';
 import { createHash } from 'node:crypto';
 import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
@@ -60,6 +60,8 @@ export function launchOptions(engine, { soundDevice = true } = {}) {
       executablePath: executables.chromium,
       headless: true,
       env,
+      // puppeteer mutes Chromium by default: its sound would never reach the server.
+      ignoreDefaultArgs: ['--mute-audio'],
       args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
         '--no-first-run', '--disable-background-networking', '--disable-component-update',
         '--disable-sync', '--disable-quic', ...(soundDevice ? [] : ['--disable-audio-output'])],
@@ -97,6 +99,24 @@ export function inEachEngine(body) {
       body(engine, session);
     });
   }
+}
+
+// The loudest sample (of 32767) that reached the private sound server's sink
+// while `during()` ran.
+export async function loudestHeard(during) {
+  const recorder = spawn('parec', ['-d', 'vantrel_test.monitor', '--raw', '--format=s16le',
+    '--rate=44100', '--channels=2'], { env: soundServerEnvironment(), stdio: ['ignore', 'pipe', 'inherit'] });
+  const chunks = [];
+  recorder.stdout.on('data', (chunk) => chunks.push(chunk));
+  try {
+    await during();
+  } finally {
+    recorder.kill();
+  }
+  const samples = Buffer.concat(chunks);
+  let loudest = 0;
+  for (let at = 0; at + 1 < samples.length; at += 2) loudest = Math.max(loudest, Math.abs(samples.readInt16LE(at)));
+  return loudest;
 }
 
 export async function launch(engine, options = {}) {
