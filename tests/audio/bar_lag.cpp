@@ -12,6 +12,14 @@
 //   terminal, which it never draws over silence.
 // Prints one line: the lag in ms (positive: the bars come after the sound),
 // and exits 0; exit 1 when either moment is not seen within 20 s.
+//
+//   vantrel-bar-lag --listen SINK
+//
+// Only records, for a show played elsewhere (a browser page): prints
+// "listening" once the recording runs, then "sound at T" with T the sound's
+// moment in milliseconds since 1970 on the system clock, which a page's
+// performance.timeOrigin + performance.now() also counts; exit 1 when no
+// sound is heard within 20 s.
 
 #include <poll.h>
 #include <pty.h>
@@ -121,11 +129,39 @@ void drain(int terminal, std::chrono::milliseconds period) {
   }
 }
 
+// The steady clock's `ticks` on the system clock, in ms since 1970.
+double systemMilliseconds(std::int64_t ticks) {
+  const auto offset =
+      std::chrono::system_clock::now().time_since_epoch() - Clock::now().time_since_epoch();
+  const auto at = Clock::duration(ticks) + offset;
+  return std::chrono::duration<double, std::milli>(at).count();
+}
+
+int listen(const std::string& sink) {
+  std::thread recorder(record, sink);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the recording is running
+  std::printf("listening\n");
+  std::fflush(stdout);
+  const Clock::time_point deadline = Clock::now() + giveUpAfter;
+  while (soundAt.load() < 0 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  stopRecording.store(true);
+  recorder.join();
+  if (soundAt.load() < 0) {
+    std::printf("no measurement: no sound was heard\n");
+    return 1;
+  }
+  std::printf("sound at %.3f\n", systemMilliseconds(soundAt.load()));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--listen") return listen(argv[2]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: vantrel-bar-lag DEMO MUSIC_FOLDER SINK\n");
+    std::fprintf(stderr, "usage: vantrel-bar-lag DEMO MUSIC_FOLDER SINK | --listen SINK\n");
     return 2;
   }
   std::thread recorder(record, std::string(argv[3]));

@@ -172,13 +172,14 @@ export async function openTestPage(browser, base, seed, query = '') {
   return page;
 }
 
-// A copy of the site in the scratch folder `name`, each file named in `files`
-// holding the bytes given there instead (null: missing).
-export function siteWith(name, files) {
+// A copy of the site (or of the site folder `from`) in the scratch folder
+// `name`, each file named in `files` holding the bytes given there instead
+// (null: missing).
+export function siteWith(name, files, from = site) {
   const folder = join(scratch, name);
   mkdirSync(folder);
-  for (const file of readdirSync(site)) {
-    if (!(file in files)) symlinkSync(join(site, file), join(folder, file));
+  for (const file of readdirSync(from)) {
+    if (!(file in files)) symlinkSync(join(from, file), join(folder, file));
     else if (files[file]) writeFileSync(join(folder, file), files[file]);
   }
   return folder;
