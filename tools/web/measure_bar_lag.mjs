@@ -16,6 +16,7 @@ import { spawn } from 'node:child_process';
 import { readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createInterface } from 'node:readline';
+import { setTimeout as sleep } from 'node:timers/promises';
 import { parseArgs } from 'node:util';
 
 const root = new URL('../../', import.meta.url).pathname;
@@ -75,6 +76,16 @@ async function startListening(environment) {
 const music = Object.fromEntries(readdirSync(options.music)
   .filter((file) => file.startsWith('BlueNoise.'))
   .map((file) => [file, readFileSync(join(options.music, file))]));
+// When the page first drew bars, or null after 20 s. Asked from here:
+// under Firefox's waitForFunction, the show stood still for seconds.
+async function barsSeen(page) {
+  for (const giveUp = Date.now() + 20000; Date.now() < giveUp; await sleep(100)) {
+    const at = await page.evaluate(() => window.vantrelBarsAt);
+    if (at !== undefined) return at;
+  }
+  return null;
+}
+
 const folder = siteWith(`bar-lag-${options.engine}`, music, options.site);
 const base = await serve(folder);
 const browser = await launch(options.engine);
@@ -82,15 +93,23 @@ const { env } = launchOptions(options.engine);
 let failures = 0;
 for (let run = 1; run <= Number(options.runs); ++run) {
   const page = await browser.newPage();
+  await page.bringToFront();  // a background tab gets no animation frames
   await page.evaluateOnNewDocument(watchForBars, barCharacter);
   const { heard } = await startListening(env);
   await page.goto(`${base}/index.html?seed=1`);
-  const barsAt = await page.waitForFunction(() => window.vantrelBarsAt, { timeout: 20000 })
-    .then((handle) => handle.jsonValue(), () => null);
+  const barsAt = await barsSeen(page);
   const soundAt = await heard;
+  const shown = await page.evaluate(() => {
+    const show = window.vantrelLive;
+    const notice = document.getElementById('notice');
+    return `frame ${show?.frame ?? '-'}, audio ${show?.audio?.state ?? 'none'}` +
+      (notice.hidden ? '' : `, the page says "${notice.innerText.replace(/\s+/g, ' ')}"`);
+  });
+  await page.keyboard.press('Escape');  // the show's sound stopped before its page goes
   await page.close();
   if (barsAt === null || soundAt === null) {
-    console.log(`no measurement: ${barsAt === null ? 'no bars were drawn' : 'no sound was heard'}`);
+    const missing = barsAt === null ? 'no bars were drawn' : 'no sound was heard';
+    console.log(`no measurement: ${missing} (${shown})`);
     failures += 1;
     continue;
   }
