@@ -246,10 +246,15 @@
       return page + Math.max(...this.readings.map(([, ahead]) => ahead));
     }
 
-    async start() {
+    // `clicked`: started by a click, which lets the sound start too.
+    async start(clicked = false) {
       wasm._vantrel_start(chosenSeed());
       this.frame = 0;
       this.running = true;
+      // A start that waited (for a click, for the output) goes on only if
+      // no Esc and no later start came meanwhile.
+      const run = (this.runs = (this.runs || 0) + 1);
+      const superseded = () => !this.running || run !== this.runs;
       if (this.music && window.AudioContext) {
         // The music needs no quick answer to anything: the longest buffers
         // wake the audio thread least often.
@@ -258,9 +263,10 @@
         // where sound may start without a click (its autoplay policy says
         // so), and stays so where there is no sound device.
         if (this.audio.state === 'suspended') {
-          if (navigator.getAutoplayPolicy?.('audiocontext') !== 'allowed') await this.waitForGesture();
+          const mayPlay = clicked || navigator.getAutoplayPolicy?.('audiocontext') === 'allowed';
+          if (!mayPlay) await this.waitForGesture();
           else if (!(await this.outputStarts(5))) this.playSilent();
-          if (!this.running) return;  // ended with Esc meanwhile
+          if (superseded()) return;
         }
       }
       if (this.audio) {
@@ -292,8 +298,10 @@
       report('No sound device answers: the show plays silent.');
     }
 
+    // Settles on the click, or when the show is ended (Esc) before it.
     waitForGesture() {
       return new Promise((resolve) => {
+        this.endWait = resolve;
         say('vantrel: a text-mode demo with music.', 'Click to start', async () => {
           quiet();
           await this.audio.resume();
@@ -336,12 +344,14 @@
 
     finish(text) {
       this.running = false;
+      this.endWait?.();
+      this.endWait = null;
       if (this.source) {
         this.source.stop();
         this.source.disconnect();
         this.source = null;
       }
-      say(text, 'Play again', () => this.start());
+      say(text, 'Play again', () => this.start(true));
     }
   }
 

@@ -49,8 +49,8 @@ const executables = {
 // The launch options of `engine`: headless, sound playing without a click
 // (as a visitor who has allowed the site to play sound), into the private
 // sound server; or, with `soundDevice: false`, as on a machine with no sound
-// device at all.
-export function launchOptions(engine, { soundDevice = true } = {}) {
+// device at all; with `autoplay: false`, sound only after a click.
+export function launchOptions(engine, { soundDevice = true, autoplay = true } = {}) {
   const env = { ...process.env, ...(soundDevice ? soundServerEnvironment() : {}) };
   delete env.DISPLAY;
   delete env.WAYLAND_DISPLAY;
@@ -62,7 +62,7 @@ export function launchOptions(engine, { soundDevice = true } = {}) {
       env,
       // puppeteer mutes Chromium by default: its sound would never reach the server.
       ignoreDefaultArgs: ['--mute-audio'],
-      args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
+      args: ['--no-sandbox', `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`, '--disable-gpu',
         '--no-first-run', '--disable-background-networking', '--disable-component-update',
         '--disable-sync', '--disable-quic', ...(soundDevice ? [] : ['--disable-audio-output'])],
     };
@@ -74,8 +74,8 @@ export function launchOptions(engine, { soundDevice = true } = {}) {
       headless: true,
       env,
       extraPrefsFirefox: {
-        // Sound may start without a click: Firefox's "Allow audio and video".
-        'media.autoplay.default': 0,
+        // Firefox's "Allow audio and video" (0), or "Block audio" (1).
+        'media.autoplay.default': autoplay ? 0 : 1,
         'media.autoplay.blocking_policy': 0,
         ...(soundDevice ? {} : { 'media.cubeb.force_null_context': true }),
       },

@@ -162,6 +162,48 @@ inEachEngine((engine, session) => {
     }
   });
 
+  // Where sound may start only after a click: Esc while the page asks for
+  // it ends that wait, and the Play again click starts the show with its
+  // sound at once, no second click asked for.
+  test('Esc before the click to start ends the wait; Play again plays at once', async () => {
+    const clickFirst = await launch(engine, { autoplay: false });
+    try {
+      const page = await clickFirst.newPage();
+      // Both drivers run their scripts in the page as a click would, so the
+      // page is only listened to until it asks: it logs its button's label.
+      await page.evaluateOnNewDocument(() => addEventListener('DOMContentLoaded', () => {
+        const button = document.getElementById('notice-button');
+        new MutationObserver(() => console.log(`button: ${button.textContent}`))
+          .observe(button, { childList: true, characterData: true, subtree: true });
+      }));
+      const asked = new Promise((resolve) => page.on('console', (message) => {
+        if (message.text() === 'button: Click to start') resolve();
+      }));
+      await page.goto(`${await serve(site)}/?seed=9`);
+      await Promise.race([asked, sleep(60000).then(() => {
+        throw new Error('the page never asked for a click');
+      })]);
+      await page.keyboard.press('Escape');  // which, unlike other keys, is no click
+      const notice = () => page.evaluate(() => ({
+        shown: !document.getElementById('notice').hidden,
+        button: document.getElementById('notice-button').textContent,
+        text: document.getElementById('notice-text').textContent,
+      }));
+      assert.deepEqual(await notice(), { shown: true, button: 'Play again', text: 'Ended with Esc.' });
+      await page.click('#notice-button');
+      await untilPlaying(page);
+      await sleep(1000);
+      assert.equal((await notice()).shown, false, `the page still asks: ${(await notice()).text}`);
+      const { frame, audio } = await page.evaluate(() => ({
+        frame: window.vantrelLive.frame, audio: window.vantrelLive.audio?.state,
+      }));
+      assert.equal(audio, 'running', 'the music plays');
+      assert.ok(frame > 60, `frame ${frame} a second on`);
+    } finally {
+      await clickFirst.close();
+    }
+  });
+
   test('without music, or with a corrupt file, the show runs with empty bars', async () => {
     for (const [name, bytes] of [['no-music', null], ['bad-music', Buffer.from('not music at all')]]) {
       const base = await serve(siteWith(`${engine}-${name}`, { 'BlueNoise.mp3': bytes, 'BlueNoise.bars': bytes }));
