@@ -265,8 +265,8 @@
         if (this.audio.state === 'suspended') {
           const mayPlay = clicked || navigator.getAutoplayPolicy?.('audiocontext') === 'allowed';
           if (!mayPlay) await this.waitForGesture();
-          else if (!(await this.outputStarts(5))) this.playSilent();
-          if (superseded()) return;
+          else if (!(await this.outputStarts(5)) && !superseded()) this.playSilent();
+          if (superseded()) return;  // and the context is the later start's
         }
       }
       if (this.audio) {
