@@ -8,6 +8,7 @@ import { after, before, describe } from 'node:test';
 import { createHash } from 'node:crypto';
 import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
+import { setTimeout as sleep } from 'node:timers/promises';
 import { join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 import { serveFolder } from '../../tools/web/serve.mjs';
@@ -164,11 +165,19 @@ export function expectSameDigests(web, native, what) {
   assert.equal(first, -1, `${what}: frame ${first + 1} differs from the native frame tool's`);
 }
 
+// Until `condition` holds in the page, asked from here every 50 ms: under
+// Firefox's waitForFunction the live show stood still for seconds.
+export async function until(page, condition, { timeout = 60000 } = {}) {
+  for (const giveUp = Date.now() + timeout; !(await page.evaluate(condition)); await sleep(50)) {
+    if (Date.now() > giveUp) throw new Error(`Waiting failed: ${timeout}ms exceeded`);
+  }
+}
+
 // The page of `seed` in test mode, once its test interface is there.
 export async function openTestPage(browser, base, seed, query = '') {
   const page = await browser.newPage();
   await page.goto(`${base}/?seed=${seed}&test${query}`);
-  await page.waitForFunction(() => window.vantrelTest !== undefined, { timeout: 60000 });
+  await until(page, () => window.vantrelTest !== undefined);
   return page;
 }
 

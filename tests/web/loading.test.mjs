@@ -9,6 +9,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import {
   closeServers, expectSameDigests, inEachEngine, nativeDigests, openTestPage, serve, site, siteWith,
+  until,
 } from './harness.mjs';
 
 after(closeServers);
@@ -96,7 +97,7 @@ inEachEngine((engine, session) => {
     // the first frame the music's clock draws: Firefox starts that clock
     // only once its output runs).
     const native = nativeDigests(5, 'music', 3000);
-    await page.waitForFunction(() => window.vantrelLive.frame > 0, { timeout: 20000 });
+    await until(page, () => window.vantrelLive?.frame > 0, { timeout: 20000 });
     for (let sample = 0; sample < 5; ++sample) {
       await new Promise((done) => setTimeout(done, 300));
       const { frame, cells } = await page.evaluate(() =>

@@ -11,8 +11,7 @@ import { setTimeout as sleep } from 'node:timers/promises';
 import { PNG } from 'pngjs';
 import {
   closeServers, expectSameDigests, framesTool, inEachEngine, launch, loudestHeard, nativeDigests,
-  openTestPage,
-  scratch, serve, showFrames, site, siteWith,
+  openTestPage, scratch, serve, showFrames, site, siteWith, until,
 } from './harness.mjs';
 
 // The native runs, made once for both engines.
@@ -38,8 +37,7 @@ function nativePicture(frame) {
 // to start its output) and a frame drawn by its clock.
 async function untilPlaying(page) {
   try {
-    await page.waitForFunction(() => window.vantrelLive?.running && window.vantrelLive.frame > 0,
-      { timeout: 60000 });
+    await until(page, () => window.vantrelLive?.running && window.vantrelLive.frame > 0);
   } catch (error) {
     const notice = await page.evaluate(() => document.getElementById('notice-text').textContent)
       .catch(() => '?');
@@ -77,7 +75,7 @@ async function expectLivePace(page) {
   const shown = (last.paints - first.paints) / (last.ticks - first.ticks);
   assert.ok(shown > 0.95, `${(100 * shown).toFixed(0)}% of the animation frames show a new frame`);
   await page.keyboard.press('Escape');
-  await page.waitForFunction(() => !window.vantrelLive.running);
+  await until(page, () => !window.vantrelLive.running);
   assert.match(await page.$eval('#notice-text', (element) => element.innerText), /Esc/);
 }
 
