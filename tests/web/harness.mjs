@@ -63,7 +63,8 @@ export function launchOptions(engine, { soundDevice = true, autoplay = true } = 
       env,
       // puppeteer mutes Chromium by default: its sound would never reach the server.
       ignoreDefaultArgs: ['--mute-audio'],
-      args: ['--no-sandbox', `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`, '--disable-gpu',
+      args: ['--no-sandbox', '--disable-gpu',
+        `--autoplay-policy=${autoplay ? 'no-user-gesture-required' : 'document-user-activation-required'}`,
         '--no-first-run', '--disable-background-networking', '--disable-component-update',
         '--disable-sync', '--disable-quic', ...(soundDevice ? [] : ['--disable-audio-output'])],
     };
@@ -105,8 +106,9 @@ export function inEachEngine(body) {
 // The loudest sample (of 32767) that reached the private sound server's sink
 // while `during()` ran.
 export async function loudestHeard(during) {
-  const recorder = spawn('parec', ['-d', 'vantrel_test.monitor', '--raw', '--format=s16le',
-    '--rate=44100', '--channels=2'], { env: soundServerEnvironment(), stdio: ['ignore', 'pipe', 'inherit'] });
+  const format = ['--raw', '--format=s16le', '--rate=44100', '--channels=2'];
+  const recorder = spawn('parec', ['-d', 'vantrel_test.monitor', ...format],
+    { env: soundServerEnvironment(), stdio: ['ignore', 'pipe', 'inherit'] });
   const chunks = [];
   recorder.stdout.on('data', (chunk) => chunks.push(chunk));
   try {
@@ -116,7 +118,9 @@ export async function loudestHeard(during) {
   }
   const samples = Buffer.concat(chunks);
   let loudest = 0;
-  for (let at = 0; at + 1 < samples.length; at += 2) loudest = Math.max(loudest, Math.abs(samples.readInt16LE(at)));
+  for (let at = 0; at + 1 < samples.length; at += 2) {
+    loudest = Math.max(loudest, Math.abs(samples.readInt16LE(at)));
+  }
   return loudest;
 }
 

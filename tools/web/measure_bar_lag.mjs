@@ -16,11 +16,10 @@ import { spawn } from 'node:child_process';
 import { readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createInterface } from 'node:readline';
-import { setTimeout as sleep } from 'node:timers/promises';
 import { parseArgs } from 'node:util';
 
 const root = new URL('../../', import.meta.url).pathname;
-const { engines, launch, launchOptions, serve, siteWith } = await import(
+const { engines, launch, launchOptions, serve, siteWith, until } = await import(
   join(root, 'tests/web/harness.mjs'));
 const listener = join(root, 'build/release/tests/audio/vantrel-bar-lag');
 const barCharacter = 179;  // the light vertical line every bar cell is drawn with
@@ -34,7 +33,8 @@ const { values: options } = parseArgs({
   },
 });
 if (!engines.includes(options.engine) || !options.music) {
-  console.error(`usage: measure_bar_lag.mjs --engine ${engines.join('|')} --music MUSIC_FOLDER [--runs N]`);
+  console.error(`usage: measure_bar_lag.mjs --engine ${engines.join('|')} --music MUSIC_FOLDER ` +
+    '[--runs N] [--site DIR]');
   process.exit(2);
 }
 
@@ -72,20 +72,17 @@ async function startListening(environment) {
   return { heard };  // not the promise itself, which the caller's await would wait for
 }
 
+// When the page first drew bars, or null after 20 s.
+async function barsSeen(page) {
+  const drawn = () => window.vantrelBarsAt !== undefined;
+  return until(page, drawn, { timeout: 20000 })
+    .then(() => page.evaluate(() => window.vantrelBarsAt), () => null);
+}
+
 // The site with MUSIC_FOLDER's files in place of its own.
 const music = Object.fromEntries(readdirSync(options.music)
   .filter((file) => file.startsWith('BlueNoise.'))
   .map((file) => [file, readFileSync(join(options.music, file))]));
-// When the page first drew bars, or null after 20 s. Asked from here:
-// under Firefox's waitForFunction, the show stood still for seconds.
-async function barsSeen(page) {
-  for (const giveUp = Date.now() + 20000; Date.now() < giveUp; await sleep(100)) {
-    const at = await page.evaluate(() => window.vantrelBarsAt);
-    if (at !== undefined) return at;
-  }
-  return null;
-}
-
 const folder = siteWith(`bar-lag-${options.engine}`, music, options.site);
 const base = await serve(folder);
 const browser = await launch(options.engine);
@@ -93,7 +90,6 @@ const { env } = launchOptions(options.engine);
 let failures = 0;
 for (let run = 1; run <= Number(options.runs); ++run) {
   const page = await browser.newPage();
-  await page.bringToFront();  // a background tab gets no animation frames
   await page.evaluateOnNewDocument(watchForBars, barCharacter);
   const { heard } = await startListening(env);
   await page.goto(`${base}/index.html?seed=1`);
@@ -105,7 +101,6 @@ for (let run = 1; run <= Number(options.runs); ++run) {
     return `frame ${show?.frame ?? '-'}, audio ${show?.audio?.state ?? 'none'}` +
       (notice.hidden ? '' : `, the page says "${notice.innerText.replace(/\s+/g, ' ')}"`);
   });
-  await page.keyboard.press('Escape');  // the show's sound stopped before its page goes
   await page.close();
   if (barsAt === null || soundAt === null) {
     const missing = barsAt === null ? 'no bars were drawn' : 'no sound was heard';
